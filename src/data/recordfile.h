@@ -1,0 +1,43 @@
+#ifndef RECORDFILE_H
+#define RECORDFILE_H
+
+#include <QFile>
+#include <QString>
+
+#include <optional>
+
+class AddressRecord;
+
+// The data file: AddressRecord::Length-byte records one after another, with no
+// header. Record n, counting from 1, starts at byte (n - 1) * Length. Each
+// failing operation returns false (or no value) and leaves a message in
+// errorString() that names the operation, the file and the system's reason.
+class RecordFile
+{
+public:
+    static constexpr qint16 MaxRecords = 32767;
+    static QString dataFilePath(const QString &directory);
+
+    explicit RecordFile(const QString &path);
+
+    // Opens for reading and writing, creating an empty file when there is
+    // none; a read-only file is opened for reading alone.
+    bool open();
+    // The number of whole records; a trailing piece shorter than a record
+    // does not count.
+    std::optional<qint16> countRecords();
+    bool readRecord(qint16 number, AddressRecord &record);
+    bool writeRecord(qint16 number, const AddressRecord &record);
+    void close();
+
+    QString errorString() const { return m_errorString; }
+
+private:
+    QString displayPath() const;
+    bool fail(const QString &message);
+
+    QFile m_file;
+    QString m_errorString;
+};
+
+#endif // RECORDFILE_H

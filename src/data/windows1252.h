@@ -1,0 +1,19 @@
+#ifndef WINDOWS1252_H
+#define WINDOWS1252_H
+
+#include <QByteArray>
+#include <QString>
+
+// The data file's text is Windows-1252, whatever the system's locale.
+namespace Windows1252 {
+
+// Every byte value 0x00-0xFF decodes to exactly one character.
+QString decode(QByteArrayView bytes);
+
+// Encodes the first maxCharacters characters of text, one byte per character.
+// A character that Windows-1252 lacks becomes a single '?'.
+QByteArray encode(QStringView text, qsizetype maxCharacters);
+
+} // namespace Windows1252
+
+#endif // WINDOWS1252_H

@@ -1,0 +1,43 @@
+#ifndef DATAFILES_H
+#define DATAFILES_H
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+// Data files written and read byte for byte, as another program would.
+namespace DataFiles {
+
+inline constexpr int recordLength = 255;
+
+// A record whose Nombre field holds nombre (padded with spaces to its 15
+// bytes) and whose other 240 bytes are fill.
+inline QByteArray record(const QByteArray &nombre, char fill = '.')
+{
+    return nombre.leftJustified(15, ' ', true) + QByteArray(recordLength - 15, fill);
+}
+
+inline bool write(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            && file.write(bytes) == bytes.size();
+}
+
+inline QByteArray read(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A file of count records without writing them all: the bytes are zeros.
+inline bool writeSized(const QString &path, qint64 count)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            && file.resize(count * recordLength);
+}
+
+} // namespace DataFiles
+
+#endif // DATAFILES_H

@@ -1,0 +1,182 @@
+#include "data/addressrecord.h"
+#include "data/windows1252.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using Field = AddressRecord::Field;
+
+class tst_AddressRecord : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void layout_data();
+    void layout();
+    void everyFieldAtItsOffset();
+    void fixedWidthAssignment_data();
+    void fixedWidthAssignment();
+    void emptyFieldsAreSpaces();
+    void newRecordIsZeros();
+    void windows1252Bytes_data();
+    void windows1252Bytes();
+    void everyByteRoundTrips();
+};
+
+void tst_AddressRecord::layout_data()
+{
+    QTest::addColumn<Field>("field");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("offset");
+
+    QTest::newRow("Nombre") << AddressRecord::Nombre << 15 << 0;
+    QTest::newRow("Apellidos") << AddressRecord::Apellidos << 50 << 15;
+    QTest::newRow("FechaDeNacimiento") << AddressRecord::FechaDeNacimiento << 8 << 65;
+    QTest::newRow("Calle") << AddressRecord::Calle << 15 << 73;
+    QTest::newRow("Portal") << AddressRecord::Portal << 2 << 88;
+    QTest::newRow("Piso") << AddressRecord::Piso << 2 << 90;
+    QTest::newRow("Letra") << AddressRecord::Letra << 9 << 92;
+    QTest::newRow("Ciudad") << AddressRecord::Ciudad << 10 << 101;
+    QTest::newRow("Provincia") << AddressRecord::Provincia << 10 << 111;
+    QTest::newRow("CodPostal") << AddressRecord::CodPostal << 5 << 121;
+    QTest::newRow("Teléfono") << AddressRecord::Teléfono << 9 << 126;
+    QTest::newRow("Email") << AddressRecord::Email << 30 << 135;
+    QTest::newRow("Web") << AddressRecord::Web << 60 << 165;
+    QTest::newRow("Padre") << AddressRecord::Padre << 15 << 225;
+    QTest::newRow("Madre") << AddressRecord::Madre << 15 << 240;
+}
+
+void tst_AddressRecord::layout()
+{
+    QFETCH(Field, field);
+    QFETCH(int, width);
+    QFETCH(int, offset);
+
+    QCOMPARE(AddressRecord::width(field), width);
+    QCOMPARE(AddressRecord::offset(field), offset);
+}
+
+// Each field gets a text of its own letter, one character longer than the
+// field, so a wrong offset or width shows as a wrong letter at some byte.
+void tst_AddressRecord::everyFieldAtItsOffset()
+{
+    AddressRecord record;
+    QByteArray expected;
+    for (int i = 0; i < AddressRecord::FieldCount; ++i) {
+        const Field field = Field(i);
+        const char letter = char('a' + i);
+        record.setField(field, QString(AddressRecord::width(field) + 1, QLatin1Char(letter)));
+        expected += QByteArray(AddressRecord::width(field), letter);
+    }
+    QCOMPARE(record.bytes(), expected);
+    QCOMPARE(record.bytes().size(), 255);
+}
+
+void tst_AddressRecord::fixedWidthAssignment_data()
+{
+    QTest::addColumn<Field>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("readBack");
+
+    QTest::newRow("short name padded") << AddressRecord::Nombre << u"Ana"_s
+                                       << QByteArray("Ana            ") << u"Ana            "_s;
+    QTest::newRow("long name cut") << AddressRecord::Nombre << u"Maximiliano José María"_s
+                                   << QByteArray("Maximiliano Jos") << u"Maximiliano Jos"_s;
+    QTest::newRow("postal code exact") << AddressRecord::CodPostal << u"28001"_s
+                                       << QByteArray("28001") << u"28001"_s;
+    QTest::newRow("leading and trailing spaces kept") << AddressRecord::Portal << u" 7"_s
+                                                      << QByteArray(" 7") << u" 7"_s;
+    QTest::newRow("inner spaces kept") << AddressRecord::Piso << u"3 "_s << QByteArray("3 ")
+                                       << u"3 "_s;
+    QTest::newRow("empty") << AddressRecord::Letra << QString() << QByteArray(9, ' ')
+                           << u"         "_s;
+    QTest::newRow("accents count as one character")
+            << AddressRecord::Ciudad << u"Cádiz Ñañó"_s << QByteArray("C\xe1" "diz \xd1" "a\xf1\xf3")
+            << u"Cádiz Ñañó"_s;
+    QTest::newRow("cut after accents") << AddressRecord::Portal << u"ñáé"_s
+                                       << QByteArray("\xf1\xe1") << u"ñá"_s;
+    QTest::newRow("emoji is one character") << AddressRecord::Portal << u"😀xy"_s
+                                            << QByteArray("?x") << u"?x"_s;
+}
+
+void tst_AddressRecord::fixedWidthAssignment()
+{
+    QFETCH(Field, field);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, readBack);
+
+    AddressRecord record;
+    record.setField(field, text);
+    QCOMPARE(record.bytes().mid(AddressRecord::offset(field), AddressRecord::width(field)), bytes);
+    QCOMPARE(record.field(field), readBack);
+}
+
+void tst_AddressRecord::emptyFieldsAreSpaces()
+{
+    AddressRecord record;
+    for (int i = 0; i < AddressRecord::FieldCount; ++i)
+        record.setField(Field(i), QString());
+    QCOMPARE(record.bytes(), QByteArray(255, ' '));
+}
+
+void tst_AddressRecord::newRecordIsZeros()
+{
+    QCOMPARE(AddressRecord().bytes(), QByteArray(255, '\0'));
+}
+
+void tst_AddressRecord::windows1252Bytes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("ascii") << u"Calle Mayor 5"_s << QByteArray("Calle Mayor 5");
+    QTest::newRow("spanish letters") << u"áéíóúüñÑ"_s << QByteArray("\xe1\xe9\xed\xf3\xfa\xfc\xf1\xd1");
+    QTest::newRow("ordinals") << u"Nº 2ª"_s << QByteArray("N\xba 2\xaa");
+    QTest::newRow("euro, above Latin-1") << u"5€"_s << QByteArray("5\x80");
+    QTest::newRow("curly quotes") << u"“sí”"_s << QByteArray("\x93s\xed\x94");
+    QTest::newRow("chinese") << u"中文"_s << QByteArray("??");
+    QTest::newRow("cyrillic among latin") << u"aЖb"_s << QByteArray("a?b");
+    QTest::newRow("emoji pair") << u"a😀b"_s << QByteArray("a?b");
+    QTest::newRow("combining accent") << u"e\u0301"_s << QByteArray("e?");
+    QTest::newRow("zero-width space") << u"a\u200Bb"_s << QByteArray("a?b");
+    QTest::newRow("byte order mark") << u"\uFEFFa"_s << QByteArray("?a");
+    QTest::newRow("lone high surrogate") << u"a"_s + QChar(0xD800) + u"b"_s
+                                         << QByteArray("a?b");
+    QTest::newRow("lone high surrogate at end") << u"a"_s + QChar(0xD800)
+                                                << QByteArray("a?");
+    QTest::newRow("lone low surrogate") << QString(QChar(0xDC00)) << QByteArray("?");
+    QTest::newRow("control SUB is its own byte") << u"a\u001Ab"_s << QByteArray("a\x1a" "b");
+    QTest::newRow("undefined 0x81 slot") << u"\u0081"_s << QByteArray("\x81");
+}
+
+void tst_AddressRecord::windows1252Bytes()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+
+    QCOMPARE(Windows1252::encode(text, 60), bytes);
+}
+
+void tst_AddressRecord::everyByteRoundTrips()
+{
+    for (int start : { 0, 1 }) {
+        QByteArray bytes;
+        for (int i = 0; i < AddressRecord::Length; ++i)
+            bytes += char(start + i);
+
+        AddressRecord read;
+        read.setBytes(bytes);
+        AddressRecord written;
+        for (int i = 0; i < AddressRecord::FieldCount; ++i) {
+            const QString text = read.field(Field(i));
+            QCOMPARE(text.size(), AddressRecord::width(Field(i)));
+            written.setField(Field(i), text);
+        }
+        QCOMPARE(written.bytes(), bytes);
+    }
+}
+
+QTEST_APPLESS_MAIN(tst_AddressRecord)
+#include "tst_addressrecord.moc"

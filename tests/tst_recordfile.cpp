@@ -1,0 +1,191 @@
+#include "data/addressrecord.h"
+#include "data/recordfile.h"
+
+#include "datafiles.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+class tst_RecordFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void dataFilePath_data();
+    void dataFilePath();
+    void count_data();
+    void count();
+    void readsEachRecordAtItsPlace();
+    void writesRecordAtItsPlace_data();
+    void writesRecordAtItsPlace();
+    void failuresNameOperationPathAndReason_data();
+    void failuresNameOperationPathAndReason();
+
+private:
+    std::optional<QTemporaryDir> m_directory;
+    QString m_path;
+};
+
+void tst_RecordFile::init()
+{
+    m_directory.emplace();
+    QVERIFY(m_directory->isValid());
+    m_path = m_directory->filePath(u"Ventolia.dat"_s);
+}
+
+void tst_RecordFile::dataFilePath_data()
+{
+    QTest::addColumn<QString>("directory");
+    QTest::addColumn<QString>("path");
+
+    QTest::newRow("plain") << u"/opt/ventolia"_s << u"/opt/ventolia/Ventolia.dat"_s;
+    QTest::newRow("trailing separator") << u"/opt/ventolia/"_s << u"/opt/ventolia/Ventolia.dat"_s;
+    QTest::newRow("root") << u"/"_s << u"/Ventolia.dat"_s;
+    QTest::newRow("spaces and accents") << u"/home/ana/Mis programas/Agenda ñ"_s
+                                        << u"/home/ana/Mis programas/Agenda ñ/Ventolia.dat"_s;
+}
+
+void tst_RecordFile::dataFilePath()
+{
+    QFETCH(QString, directory);
+    QFETCH(QString, path);
+
+    QCOMPARE(RecordFile::dataFilePath(directory), path);
+}
+
+void tst_RecordFile::count_data()
+{
+    QTest::addColumn<qint64>("bytes"); // -1: no file
+    QTest::addColumn<int>("count");    // -1: overflow
+
+    QTest::newRow("no file") << qint64(-1) << 0;
+    QTest::newRow("empty") << qint64(0) << 0;
+    QTest::newRow("254 bytes") << qint64(254) << 0;
+    QTest::newRow("one record") << qint64(255) << 1;
+    QTest::newRow("510 bytes") << qint64(510) << 2;
+    QTest::newRow("600 bytes") << qint64(600) << 2;
+    QTest::newRow("32767 records") << qint64(32767) * 255 << 32767;
+    QTest::newRow("32767 records and a piece") << qint64(32767) * 255 + 254 << 32767;
+    QTest::newRow("32768 records") << qint64(32768) * 255 << -1;
+}
+
+void tst_RecordFile::count()
+{
+    QFETCH(qint64, bytes);
+    QFETCH(int, count);
+
+    if (bytes >= 0) {
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(bytes));
+    }
+
+    RecordFile recordFile(m_path);
+    QVERIFY2(recordFile.open(), qPrintable(recordFile.errorString()));
+    QVERIFY(QFile::exists(m_path));
+    const std::optional<qint16> counted = recordFile.countRecords();
+    if (count < 0) {
+        QVERIFY(!counted);
+        QVERIFY2(recordFile.errorString().startsWith(u"Desbordamiento"_s),
+                 qPrintable(recordFile.errorString()));
+        QVERIFY(recordFile.errorString().contains(m_path));
+    } else {
+        QCOMPARE(counted, std::optional<qint16>(count));
+    }
+    recordFile.close();
+    QCOMPARE(QFileInfo(m_path).size(), qMax(bytes, qint64(0)));
+}
+
+void tst_RecordFile::readsEachRecordAtItsPlace()
+{
+    const QByteArray bytes = DataFiles::record("Ana", 'a') + DataFiles::record("Bea", 'b')
+            + DataFiles::record("Carmen", 'c');
+    QVERIFY(DataFiles::write(m_path, bytes));
+
+    RecordFile file(m_path);
+    QVERIFY(file.open());
+    AddressRecord record;
+    for (qint16 number : { 2, 3, 1 }) {
+        QVERIFY2(file.readRecord(number, record), qPrintable(file.errorString()));
+        QCOMPARE(record.bytes(), bytes.mid((number - 1) * 255, 255));
+    }
+}
+
+void tst_RecordFile::writesRecordAtItsPlace_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<qint16>("number");
+
+    const QByteArray two = DataFiles::record("Ana") + DataFiles::record("Bea");
+    QTest::newRow("first into empty") << QByteArray() << qint16(1);
+    QTest::newRow("third after two") << two << qint16(3);
+    QTest::newRow("third over a stray piece") << two + QByteArray(90, 'x') << qint16(3);
+}
+
+void tst_RecordFile::writesRecordAtItsPlace()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(qint16, number);
+    QVERIFY(DataFiles::write(m_path, before));
+
+    AddressRecord record;
+    record.setField(AddressRecord::Nombre, u"Núñez"_s);
+    RecordFile file(m_path);
+    QVERIFY(file.open());
+    QVERIFY2(file.writeRecord(number, record), qPrintable(file.errorString()));
+    file.close();
+
+    const QByteArray after = DataFiles::read(m_path);
+    QCOMPARE(after.size(), number * 255);
+    QCOMPARE(after.left((number - 1) * 255), before.left((number - 1) * 255));
+    QCOMPARE(after.mid((number - 1) * 255), record.bytes());
+}
+
+void tst_RecordFile::failuresNameOperationPathAndReason_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("open in a missing directory") << u"open"_s << u"No se pudo abrir"_s;
+    QTest::newRow("read past the end") << u"read"_s << u"No se pudo leer el registro 3"_s;
+    QTest::newRow("write to a full device") << u"write"_s << u"No se pudo escribir el registro 1"_s;
+}
+
+void tst_RecordFile::failuresNameOperationPathAndReason()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, expected);
+
+    QString path = m_path;
+    if (operation == u"open")
+        path = m_directory->filePath(u"missing/Ventolia.dat"_s);
+    else if (operation == u"read")
+        QVERIFY(DataFiles::write(path, DataFiles::record("Ana") + DataFiles::record("Bea")));
+    else // every write to /dev/full fails with ENOSPC, as on a full disk
+        QVERIFY(QFile::link(u"/dev/full"_s, path));
+
+    RecordFile file(path);
+    AddressRecord record;
+    bool succeeded = file.open();
+    if (succeeded && operation == u"read")
+        succeeded = file.readRecord(3, record);
+    if (succeeded && operation == u"write")
+        succeeded = file.writeRecord(1, record);
+
+    QVERIFY(!succeeded);
+    const QString message = file.errorString();
+    QVERIFY2(message.startsWith(expected), qPrintable(message));
+    QVERIFY2(message.contains(QDir::toNativeSeparators(path)), qPrintable(message));
+    const QString reason = message.section(u"»: "_s, 1);
+    QVERIFY2(reason.size() > 2, qPrintable(message));
+}
+
+QTEST_GUILESS_MAIN(tst_RecordFile)
+#include "tst_recordfile.moc"
