@@ -1,0 +1,38 @@
+# The two set-up commands: `make run` and `make test`. Both install what is
+# missing from Debian's packages first.
+
+BUILD_DIR ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc)
+
+PACKAGES := cmake make g++ qt6-base-dev fonts-dejavu-core
+
+SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
+
+.PHONY: all deps build run test clean
+
+all: build
+
+deps:
+	@missing=$$(for package in $(PACKAGES); do \
+		dpkg-query -W -f='$${Status}\n' $$package 2>/dev/null | grep -q '^install ok installed$$' \
+			|| echo $$package; \
+	done); \
+	if [ -n "$$missing" ]; then \
+		echo "Installing:" $$missing; \
+		$(SUDO) apt-get update && \
+		$(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake --build $(BUILD_DIR) --parallel $(JOBS)
+
+run: build
+	$(BUILD_DIR)/bin/ventolia
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure --parallel $(JOBS)
+
+clean:
+	rm -rf $(BUILD_DIR)

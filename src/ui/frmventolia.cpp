@@ -1,0 +1,302 @@
+#include "frmventolia.h"
+
+#include "fontfitting.h"
+#include "data/recordfile.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionFrame>
+
+#include <cstdlib>
+
+namespace {
+
+// The layout is drawn in twips; 15 twips make one device-independent pixel.
+constexpr int pixels(int twips)
+{
+    return twips / 15;
+}
+
+constexpr QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(pixels(left), pixels(top), pixels(width), pixels(height));
+}
+
+// A field's label stands left of its text box, with the same top; in twips.
+struct FieldControls
+{
+    const char *stem; // lbl<stem> labels txt<stem>
+    const char *caption;
+    int labelLeft;
+    int top;
+    int boxLeft;
+    int boxWidth;
+};
+constexpr int boxHeight = 285;
+
+// In the order of AddressRecord's fields.
+const FieldControls fieldControls[AddressRecord::FieldCount] = {
+    { "Nombre", "Nombre:", 240, 360, 1800, 2295 },
+    { "Apellidos", "Apellidos:", 240, 720, 1800, 2295 },
+    { "FechaDeNacimiento", "Fecha de nacimiento:", 240, 1080, 1800, 2295 },
+    { "Calle", "Calle:", 240, 1440, 1800, 2295 },
+    { "Portal", "Nº de portal:", 240, 1800, 1800, 735 },
+    { "Piso", "Piso:", 2880, 1800, 3360, 735 },
+    { "Letra", "Letra:", 240, 2160, 1800, 2295 },
+    { "Ciudad", "Ciudad:", 240, 2520, 1800, 2295 },
+    { "Provincia", "Provincia:", 4440, 360, 6000, 2295 },
+    { "CodPostal", "Código postal:", 4440, 720, 6000, 2295 },
+    { "Teléfono", "Nº de teléfono:", 4440, 1080, 6000, 2295 },
+    { "Email", "E-mail:", 4440, 1440, 6000, 2295 },
+    { "Web", "Web:", 4440, 1800, 6000, 2295 },
+    { "Padre", "Nombre del padre:", 4440, 2160, 6000, 2295 },
+    { "Madre", "Nombre de la madre:", 4440, 2520, 6000, 2295 },
+};
+
+constexpr QSize clientSize(pixels(8550), pixels(3615));
+constexpr QRect aceptarGeometry = twipsRect(6000, 3000, 1095, 375);
+constexpr QRect nuevoGeometry = twipsRect(7200, 3000, 1095, 375);
+constexpr QRect scrollBarGeometry = twipsRect(240, 3120, 5535, 255);
+constexpr QRect counterGeometry = twipsRect(6000, 3120, 1095, 255);
+
+const QString title = QStringLiteral("Ventolia");
+
+// True when the box's font is no taller than the room the box has for a line.
+bool showsTextWhole(const QLineEdit *box)
+{
+    QStyleOptionFrame option;
+    option.initFrom(box);
+    option.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, box);
+    const QRect textArea = box->style()
+                                   ->subElementRect(QStyle::SE_LineEditContents, &option, box)
+                                   .marginsRemoved(box->textMargins());
+    return box->fontMetrics().height() <= textArea.height();
+}
+
+} // namespace
+
+frmVentolia::frmVentolia(const QString &programDirectory, QWidget *parent)
+    : QDialog(parent), programDirectory(programDirectory)
+{
+    setObjectName(QStringLiteral("frmVentolia"));
+    setWindowTitle(title);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/ventolia.xpm")));
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(clientSize);
+
+    // Created in tab order: the focus starts on the first control that takes it.
+    createButtons();
+    createFieldControls();
+    createScrollBar();
+    createCounter();
+    arrangeTabOrder();
+    fitFontToLayout();
+}
+
+void frmVentolia::createFieldControls()
+{
+    for (int field = 0; field < AddressRecord::FieldCount; ++field) {
+        const FieldControls &controls = fieldControls[field];
+        const QString stem = QString::fromUtf8(controls.stem);
+
+        QLabel *label = new QLabel(QString::fromUtf8(controls.caption), this);
+        label->setObjectName(QLatin1String("lbl") + stem);
+        label->move(pixels(controls.labelLeft), pixels(controls.top));
+        fieldLabels[field] = label;
+
+        QLineEdit *box = new QLineEdit(this);
+        box->setObjectName(QLatin1String("txt") + stem);
+        box->setGeometry(twipsRect(controls.boxLeft, controls.top, controls.boxWidth, boxHeight));
+        box->setMaxLength(AddressRecord::width(AddressRecord::Field(field)));
+        box->setReadOnly(true);
+        textBoxes[field] = box;
+    }
+}
+
+void frmVentolia::createButtons()
+{
+    cmdAceptar = new QPushButton(QStringLiteral("Aceptar"), this);
+    cmdAceptar->setObjectName(QStringLiteral("cmdAceptar"));
+    cmdAceptar->setGeometry(aceptarGeometry);
+    cmdAceptar->setAutoDefault(true);
+    cmdAceptar->hide();
+
+    cmdNuevo = new QPushButton(QStringLiteral("Nuevo"), this);
+    cmdNuevo->setObjectName(QStringLiteral("cmdNuevo"));
+    cmdNuevo->setGeometry(nuevoGeometry);
+    cmdNuevo->setAutoDefault(true);
+    cmdNuevo->setDefault(true);
+}
+
+void frmVentolia::createScrollBar()
+{
+    hsbVentolia = new QScrollBar(Qt::Horizontal, this);
+    hsbVentolia->setObjectName(QStringLiteral("hsbVentolia"));
+    hsbVentolia->setGeometry(scrollBarGeometry);
+    hsbVentolia->setRange(1, 1);
+    hsbVentolia->setSingleStep(1);
+    hsbVentolia->setPageStep(1);
+    hsbVentolia->setFocusPolicy(Qt::StrongFocus);
+    hsbVentolia->installEventFilter(this);
+    // The change handler runs once per new value, and only once at the end of
+    // a drag; while dragging, the scroll handler follows the thumb.
+    hsbVentolia->setTracking(false);
+    connect(hsbVentolia, &QScrollBar::valueChanged, this, &frmVentolia::hsbVentolia_Change);
+    connect(hsbVentolia, &QScrollBar::sliderMoved, this, &frmVentolia::hsbVentolia_Scroll);
+}
+
+// The counter lies under "Aceptar", which hides it while it is shown.
+void frmVentolia::createCounter()
+{
+    lblRegistro = new QLabel(this);
+    lblRegistro->setObjectName(QStringLiteral("lblRegistro"));
+    lblRegistro->setGeometry(counterGeometry);
+    lblRegistro->stackUnder(cmdAceptar);
+}
+
+void frmVentolia::arrangeTabOrder()
+{
+    QList<QWidget *> chain = { cmdAceptar, cmdNuevo };
+    chain.append(QList<QWidget *>(textBoxes.begin(), textBoxes.end()));
+    chain.append(hsbVentolia);
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+// Qt 6.4 moves a horizontal scroll bar backwards on the Right arrow key (its
+// inverted controls are applied to Left and Right): the arrows move it here.
+bool frmVentolia::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != hsbVentolia || event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier
+        || (key->key() != Qt::Key_Left && key->key() != Qt::Key_Right))
+        return false;
+    const bool forward = (key->key() == Qt::Key_Right) != hsbVentolia->isRightToLeft();
+    hsbVentolia->triggerAction(forward ? QAbstractSlider::SliderSingleStepAdd
+                                       : QAbstractSlider::SliderSingleStepSub);
+    return true;
+}
+
+// The layout's positions were drawn for a smaller font than today's defaults;
+// they never move, so the font gives way where the default would not fit.
+void frmVentolia::fitFontToLayout()
+{
+    setFont(largestFittingFont(font(), [this](const QFont &candidate) {
+        setFont(candidate);
+        for (QLabel *label : fieldLabels)
+            label->adjustSize();
+        return layoutFits();
+    }));
+    for (QLabel *label : fieldLabels)
+        label->adjustSize();
+}
+
+bool frmVentolia::layoutFits() const
+{
+    for (int field = 0; field < AddressRecord::FieldCount; ++field) {
+        if (fieldLabels[field]->geometry().right() >= textBoxes[field]->x())
+            return false;
+        if (!showsTextWhole(textBoxes[field]))
+            return false;
+    }
+    return true;
+}
+
+bool frmVentolia::Form_Load()
+{
+    dataFilePath = RecordFile::dataFilePath(programDirectory);
+    if (!loadRecords())
+        return false;
+    showCounter();
+    return true;
+}
+
+bool frmVentolia::loadRecords()
+{
+    RecordFile file(dataFilePath);
+    if (!file.open()) {
+        showError(file.errorString());
+        return false;
+    }
+    const std::optional<qint16> count = file.countRecords();
+    if (!count) {
+        showError(file.errorString());
+        return false;
+    }
+    recordCount = *count;
+    if (recordCount > 0) {
+        if (!file.readRecord(1, record)) {
+            showError(file.errorString());
+            return false;
+        }
+        fillTextBoxes();
+        currentRecord = 1;
+        hsbVentolia->setMaximum(recordCount);
+    }
+    return true;
+}
+
+void frmVentolia::hsbVentolia_Change()
+{
+    ShowRecord(qint16(hsbVentolia->value()));
+}
+
+// With tracking off, the value changes only when the drag ends; the thumb's
+// position is the value under it meanwhile.
+void frmVentolia::hsbVentolia_Scroll()
+{
+    ShowRecord(qint16(hsbVentolia->sliderPosition()));
+}
+
+void frmVentolia::ShowRecord(qint16 number)
+{
+    RecordFile file(dataFilePath);
+    if (!file.open() || !file.readRecord(number, record)) {
+        endWithError(file.errorString());
+        return;
+    }
+    file.close();
+    fillTextBoxes();
+    currentRecord = number;
+    showCounter();
+}
+
+void frmVentolia::fillTextBoxes()
+{
+    for (int field = 0; field < AddressRecord::FieldCount; ++field) {
+        QLineEdit *box = textBoxes[field];
+        box->setText(record.field(AddressRecord::Field(field)));
+        box->setCursorPosition(0); // show the beginning, not the trailing spaces
+    }
+}
+
+void frmVentolia::showCounter()
+{
+    setCounterCaption(QStringLiteral("Registro %1/%2").arg(currentRecord).arg(recordCount));
+}
+
+// The counter keeps its size: a caption too wide for it is narrowed to fit.
+void frmVentolia::setCounterCaption(const QString &caption)
+{
+    lblRegistro->setText(caption);
+    lblRegistro->setFont(fontFittingWidth(font(), caption, lblRegistro->contentsRect().width()));
+}
+
+void frmVentolia::showError(const QString &message)
+{
+    QMessageBox::critical(this, title, message);
+}
+
+void frmVentolia::endWithError(const QString &message)
+{
+    showError(message);
+    QCoreApplication::exit(EXIT_FAILURE);
+}

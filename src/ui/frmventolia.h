@@ -1,0 +1,67 @@
+#ifndef FRMVENTOLIA_H
+#define FRMVENTOLIA_H
+
+#include "data/addressrecord.h"
+
+#include <QDialog>
+
+#include <array>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+
+// The address book's one window: fifteen text boxes showing one contact, a
+// scroll bar to choose it, a record counter, and the buttons that add a new
+// contact at the end of the data file.
+class frmVentolia : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit frmVentolia(const QString &programDirectory, QWidget *parent = nullptr);
+
+    // Reads the data file into the window before it is first shown. On a
+    // failure it tells the user and returns false: the program must end.
+    bool Form_Load();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    void hsbVentolia_Change();
+    void hsbVentolia_Scroll();
+
+private:
+    void createButtons();
+    void createFieldControls();
+    void createScrollBar();
+    void createCounter();
+    void arrangeTabOrder();
+    void fitFontToLayout();
+    bool layoutFits() const;
+
+    bool loadRecords();
+    void ShowRecord(qint16 number);
+    void fillTextBoxes();
+    void showCounter();
+    void setCounterCaption(const QString &caption);
+    void showError(const QString &message);
+    void endWithError(const QString &message);
+
+    const QString programDirectory;
+    QString dataFilePath;
+    AddressRecord record;
+    qint16 currentRecord = 0;
+    qint16 recordCount = 0;
+
+    std::array<QLabel *, AddressRecord::FieldCount> fieldLabels{};
+    std::array<QLineEdit *, AddressRecord::FieldCount> textBoxes{};
+    QPushButton *cmdAceptar = nullptr;
+    QPushButton *cmdNuevo = nullptr;
+    QScrollBar *hsbVentolia = nullptr;
+    QLabel *lblRegistro = nullptr;
+};
+
+#endif // FRMVENTOLIA_H

@@ -1,0 +1,473 @@
+#include "ui/frmventolia.h"
+#include "data/windows1252.h"
+
+#include "datafiles.h"
+#include "formcontrols.h"
+#include "messageboxcatcher.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+using namespace FormControls;
+
+// Three records as another program would have written them.
+static QByteArray threeRecords()
+{
+    return DataFiles::record("Ana", 'a') + DataFiles::record("Bea", 'b')
+            + DataFiles::record("Carmen", 'c');
+}
+
+class tst_frmVentolia : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void windowFrame();
+    void controlGeometry_data();
+    void controlGeometry();
+    void labelsFitBeforeTheirBoxes_data();
+    void labelsFitBeforeTheirBoxes();
+    void tabOrderAtStart();
+    void lockedBoxesTakeFocusButNoTyping();
+    void startsWithoutFile();
+    void startsWithThreeRecords();
+    void browsingReadsTheFileAfresh_data();
+    void browsingReadsTheFileAfresh();
+    void dragShowsTheRecordUnderTheThumb();
+    void counterFitsItsLabel_data();
+    void counterFitsItsLabel();
+    void arbitraryBytesAreShown();
+    void startFailures_data();
+    void startFailures();
+    void readFailureWhileBrowsingEndsTheProgram();
+
+private:
+    QString dataFilePath() const { return m_directory->filePath(u"Ventolia.dat"_s); }
+    bool start();
+    bool startWith(const QByteArray &fileBytes);
+    void showRecordAt(QPoint thumbPosition);
+
+    std::optional<QTemporaryDir> m_directory;
+    std::unique_ptr<frmVentolia> m_form;
+};
+
+void tst_frmVentolia::init()
+{
+    m_directory.emplace();
+    QVERIFY(m_directory->isValid());
+}
+
+void tst_frmVentolia::cleanup()
+{
+    m_form.reset();
+}
+
+bool tst_frmVentolia::start()
+{
+    m_form = std::make_unique<frmVentolia>(m_directory->path());
+    if (!m_form->Form_Load())
+        return false;
+    m_form->show();
+    return QTest::qWaitForWindowActive(m_form.get());
+}
+
+bool tst_frmVentolia::startWith(const QByteArray &fileBytes)
+{
+    return DataFiles::write(dataFilePath(), fileBytes) && start();
+}
+
+void tst_frmVentolia::windowFrame()
+{
+    QVERIFY(start());
+    QCOMPARE(m_form->objectName(), u"frmVentolia"_s);
+    QCOMPARE(m_form->windowTitle(), u"Ventolia"_s);
+    QCOMPARE(m_form->size(), QSize(570, 241));
+    QCOMPARE(m_form->minimumSize(), QSize(570, 241));
+    QCOMPARE(m_form->maximumSize(), QSize(570, 241));
+    QCOMPARE(m_form->windowIcon().availableSizes(), QList<QSize>{ QSize(32, 32) });
+    const QImage icon = m_form->windowIcon().pixmap(32, 32).toImage();
+    QVERIFY(icon.hasAlphaChannel());
+    QCOMPARE(icon.pixelColor(0, 0).alpha(), 0);            // transparent corner
+    QCOMPARE(icon.pixelColor(10, 20), QColor(Qt::white)); // the notepad's paper
+
+    // 16 labels, 15 text boxes, 2 buttons and 1 scroll bar, and nothing else.
+    QCOMPARE(m_form->findChildren<QLabel *>().size(), 16);
+    QCOMPARE(m_form->findChildren<QLineEdit *>().size(), 15);
+    QCOMPARE(m_form->findChildren<QPushButton *>().size(), 2);
+    QCOMPARE(m_form->findChildren<QScrollBar *>().size(), 1);
+    QCOMPARE(m_form->findChildren<QWidget *>().size(), 34);
+}
+
+void tst_frmVentolia::controlGeometry_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<int>("maxLength");
+
+    const auto box = [](const char *name, int x, int y, int width, int maxLength) {
+        QTest::newRow(name) << QString::fromUtf8(name) << QRect(x, y, width, 19) << maxLength;
+    };
+    box("txtNombre", 120, 24, 153, 15);
+    box("txtApellidos", 120, 48, 153, 50);
+    box("txtFechaDeNacimiento", 120, 72, 153, 8);
+    box("txtCalle", 120, 96, 153, 15);
+    box("txtPortal", 120, 120, 49, 2);
+    box("txtPiso", 224, 120, 49, 2);
+    box("txtLetra", 120, 144, 153, 9);
+    box("txtCiudad", 120, 168, 153, 10);
+    box("txtProvincia", 400, 24, 153, 10);
+    box("txtCodPostal", 400, 48, 153, 5);
+    box("txtTeléfono", 400, 72, 153, 9);
+    box("txtEmail", 400, 96, 153, 30);
+    box("txtWeb", 400, 120, 153, 60);
+    box("txtPadre", 400, 144, 153, 15);
+    box("txtMadre", 400, 168, 153, 15);
+    QTest::newRow("cmdAceptar") << u"cmdAceptar"_s << QRect(400, 200, 73, 25) << -1;
+    QTest::newRow("cmdNuevo") << u"cmdNuevo"_s << QRect(480, 200, 73, 25) << -1;
+    QTest::newRow("hsbVentolia") << u"hsbVentolia"_s << QRect(16, 208, 369, 17) << -1;
+    QTest::newRow("lblRegistro") << u"lblRegistro"_s << QRect(400, 208, 73, 17) << -1;
+}
+
+void tst_frmVentolia::controlGeometry()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    QFETCH(int, maxLength);
+
+    QVERIFY(start());
+    QWidget *control = m_form->findChild<QWidget *>(name);
+    QVERIFY(control);
+    QCOMPARE(control->geometry(), geometry);
+    if (auto *box = qobject_cast<QLineEdit *>(control)) {
+        QCOMPARE(box->maxLength(), maxLength);
+        QVERIFY(box->text().isEmpty());
+        QCOMPARE(box->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+    }
+}
+
+void tst_frmVentolia::labelsFitBeforeTheirBoxes_data()
+{
+    QTest::addColumn<QString>("stem");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QPoint>("position");
+
+    QTest::newRow("Nombre") << u"Nombre"_s << u"Nombre:"_s << QPoint(16, 24);
+    QTest::newRow("Apellidos") << u"Apellidos"_s << u"Apellidos:"_s << QPoint(16, 48);
+    QTest::newRow("FechaDeNacimiento") << u"FechaDeNacimiento"_s << u"Fecha de nacimiento:"_s
+                                       << QPoint(16, 72);
+    QTest::newRow("Calle") << u"Calle"_s << u"Calle:"_s << QPoint(16, 96);
+    QTest::newRow("Portal") << u"Portal"_s << u"Nº de portal:"_s << QPoint(16, 120);
+    QTest::newRow("Piso") << u"Piso"_s << u"Piso:"_s << QPoint(192, 120);
+    QTest::newRow("Letra") << u"Letra"_s << u"Letra:"_s << QPoint(16, 144);
+    QTest::newRow("Ciudad") << u"Ciudad"_s << u"Ciudad:"_s << QPoint(16, 168);
+    QTest::newRow("Provincia") << u"Provincia"_s << u"Provincia:"_s << QPoint(296, 24);
+    QTest::newRow("CodPostal") << u"CodPostal"_s << u"Código postal:"_s << QPoint(296, 48);
+    QTest::newRow("Teléfono") << u"Teléfono"_s << u"Nº de teléfono:"_s << QPoint(296, 72);
+    QTest::newRow("Email") << u"Email"_s << u"E-mail:"_s << QPoint(296, 96);
+    QTest::newRow("Web") << u"Web"_s << u"Web:"_s << QPoint(296, 120);
+    QTest::newRow("Padre") << u"Padre"_s << u"Nombre del padre:"_s << QPoint(296, 144);
+    QTest::newRow("Madre") << u"Madre"_s << u"Nombre de la madre:"_s << QPoint(296, 168);
+}
+
+void tst_frmVentolia::labelsFitBeforeTheirBoxes()
+{
+    QFETCH(QString, stem);
+    QFETCH(QString, caption);
+    QFETCH(QPoint, position);
+
+    QVERIFY(start());
+    const QLabel *label = m_form->findChild<QLabel *>(u"lbl"_s + stem);
+    const QLineEdit *box = textBox(m_form.get(), u"txt"_s + stem);
+    QVERIFY(label && box);
+    QCOMPARE(label->text(), caption);
+    QCOMPARE(label->pos(), position);
+    QCOMPARE(label->size(), label->sizeHint());
+    QCOMPARE(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+    QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+    QVERIFY(label->buddy() == nullptr || label->buddy() == box);
+
+    // The whole caption is drawn, and it ends before the box begins.
+    QVERIFY(label->fontMetrics().horizontalAdvance(caption) <= label->width());
+    QVERIFY2(label->geometry().right() < box->x(),
+             qPrintable(u"%1 ends at %2, its box begins at %3"_s.arg(caption)
+                                .arg(label->geometry().right())
+                                .arg(box->x())));
+    // The boxes share the labels' font, and a line of it fits a box's height.
+    QCOMPARE(box->font(), label->font());
+    QVERIFY(box->fontMetrics().height() <= box->height() - 2);
+    // Never larger than the toolkit's default.
+    QVERIFY(label->font().pointSizeF() <= QApplication::font().pointSizeF());
+}
+
+void tst_frmVentolia::tabOrderAtStart()
+{
+    QVERIFY(startWith(threeRecords()));
+    QCOMPARE(QApplication::focusWidget(), button(m_form.get(), "cmdNuevo"));
+
+    QStringList expected = textBoxNames;
+    expected << u"hsbVentolia"_s << u"cmdNuevo"_s;
+    QStringList visited;
+    for (int i = 0; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visited, expected);
+
+    QStringList backwards;
+    for (int i = 0; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        backwards << QApplication::focusWidget()->objectName();
+    }
+    QStringList expectedBackwards = { u"hsbVentolia"_s };
+    for (auto name = textBoxNames.crbegin(); name != textBoxNames.crend(); ++name)
+        expectedBackwards << *name;
+    expectedBackwards << u"cmdNuevo"_s;
+    QCOMPARE(backwards, expectedBackwards);
+}
+
+void tst_frmVentolia::lockedBoxesTakeFocusButNoTyping()
+{
+    QVERIFY(startWith(threeRecords()));
+    for (QLineEdit *box : textBoxes(m_form.get())) {
+        const QString before = box->text();
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(QApplication::focusWidget(), box);
+        QTest::keyClicks(box, u"xyz"_s);
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClick(box, Qt::Key_Delete);
+        QCOMPARE(box->text(), before);
+        QTest::keySequence(box, QKeySequence::SelectAll);
+        QCOMPARE(box->selectedText(), before);
+    }
+    QCOMPARE(DataFiles::read(dataFilePath()), threeRecords());
+}
+
+void tst_frmVentolia::startsWithoutFile()
+{
+    QVERIFY(!QFile::exists(dataFilePath()));
+    QVERIFY(start());
+
+    QVERIFY(QFile::exists(dataFilePath()));
+    QCOMPARE(QFileInfo(dataFilePath()).size(), 0);
+    for (QLineEdit *box : textBoxes(m_form.get()))
+        QCOMPARE(box->text(), QString());
+    QCOMPARE(counter(m_form.get())->text(), u"Registro 0/0"_s);
+
+    QScrollBar *bar = scrollBar(m_form.get());
+    QCOMPARE(bar->minimum(), 1);
+    QCOMPARE(bar->maximum(), 1);
+    QCOMPARE(bar->value(), 1);
+    bar->setFocus();
+    for (Qt::Key key : { Qt::Key_Right, Qt::Key_Left, Qt::Key_End, Qt::Key_PageDown })
+        QTest::keyClick(bar, key);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, scrollBarPart(bar, QStyle::SC_ScrollBarAddLine).center());
+    QCOMPARE(bar->value(), 1);
+    QCOMPARE(counter(m_form.get())->text(), u"Registro 0/0"_s);
+}
+
+void tst_frmVentolia::startsWithThreeRecords()
+{
+    QVERIFY(startWith(threeRecords()));
+
+    QCOMPARE(textBox(m_form.get(), u"txtNombre"_s)->text(), u"Ana            "_s);
+    QCOMPARE(textBox(m_form.get(), u"txtApellidos"_s)->text(), QString(50, u'a'));
+    QCOMPARE(textBox(m_form.get(), u"txtMadre"_s)->text(), QString(15, u'a'));
+    for (QLineEdit *box : textBoxes(m_form.get()))
+        QCOMPARE(box->cursorPosition(), 0); // the beginning shows, not the end
+    QCOMPARE(counter(m_form.get())->text(), u"Registro 1/3"_s);
+
+    const QScrollBar *bar = scrollBar(m_form.get());
+    QCOMPARE(bar->minimum(), 1);
+    QCOMPARE(bar->maximum(), 3);
+    QCOMPARE(bar->value(), 1);
+    QCOMPARE(bar->focusPolicy() & Qt::TabFocus, Qt::TabFocus);
+    QCOMPARE(DataFiles::read(dataFilePath()), threeRecords()); // browsing writes nothing
+}
+
+void tst_frmVentolia::browsingReadsTheFileAfresh_data()
+{
+    QTest::addColumn<QString>("how");
+
+    QTest::newRow("program sets the value") << u"value"_s;
+    QTest::newRow("arrow keys") << u"keys"_s;
+    QTest::newRow("arrow buttons") << u"arrows"_s;
+    QTest::newRow("clicks on the track") << u"track"_s;
+}
+
+// Moves to record 2 and back to 1, which another program has meanwhile
+// rewritten on disk: the window must show what the file holds now.
+void tst_frmVentolia::browsingReadsTheFileAfresh()
+{
+    QFETCH(QString, how);
+    QVERIFY(startWith(threeRecords()));
+    QScrollBar *bar = scrollBar(m_form.get());
+    QLineEdit *nombre = textBox(m_form.get(), u"txtNombre"_s);
+
+    const auto step = [&](int direction) {
+        if (how == u"value") {
+            bar->setValue(bar->value() + direction);
+        } else if (how == u"keys") {
+            bar->setFocus();
+            QTest::keyClick(bar, direction > 0 ? Qt::Key_Right : Qt::Key_Left);
+        } else if (how == u"arrows") {
+            const auto arrow = direction > 0 ? QStyle::SC_ScrollBarAddLine : QStyle::SC_ScrollBarSubLine;
+            QTest::mouseClick(bar, Qt::LeftButton, {}, scrollBarPart(bar, arrow).center());
+        } else {
+            const QRect thumb = scrollBarPart(bar, QStyle::SC_ScrollBarSlider);
+            const QRect groove = scrollBarPart(bar, QStyle::SC_ScrollBarGroove);
+            const QPoint target = direction > 0 ? QPoint((thumb.right() + groove.right()) / 2, thumb.center().y())
+                                                : QPoint((thumb.left() + groove.left()) / 2, thumb.center().y());
+            QTest::mouseClick(bar, Qt::LeftButton, {}, target);
+        }
+    };
+
+    step(+1);
+    QCOMPARE(bar->value(), 2);
+    QCOMPARE(nombre->text(), u"Bea            "_s);
+    QCOMPARE(textBox(m_form.get(), u"txtWeb"_s)->text(), QString(60, u'b'));
+    QCOMPARE(counter(m_form.get())->text(), u"Registro 2/3"_s);
+
+    QByteArray changed = threeRecords();
+    changed.replace(0, 255, DataFiles::record("Zoe", 'z'));
+    QVERIFY(DataFiles::write(dataFilePath(), changed));
+    step(-1);
+    QCOMPARE(bar->value(), 1);
+    QCOMPARE(nombre->text(), u"Zoe            "_s);
+    QCOMPARE(textBox(m_form.get(), u"txtWeb"_s)->text(), QString(60, u'z'));
+    QCOMPARE(counter(m_form.get())->text(), u"Registro 1/3"_s);
+    QCOMPARE(DataFiles::read(dataFilePath()), changed);
+}
+
+void tst_frmVentolia::dragShowsTheRecordUnderTheThumb()
+{
+    QVERIFY(startWith(threeRecords()));
+    QScrollBar *bar = scrollBar(m_form.get());
+    QLineEdit *nombre = textBox(m_form.get(), u"txtNombre"_s);
+    const QRect groove = scrollBarPart(bar, QStyle::SC_ScrollBarGroove);
+    QPoint grip = scrollBarPart(bar, QStyle::SC_ScrollBarSlider).center();
+
+    QTest::mousePress(bar, Qt::LeftButton, {}, grip);
+    QVERIFY(bar->isSliderDown());
+    QStringList seen;
+    while (grip.x() < groove.right()) {
+        grip.rx() += 4;
+        QTest::mouseMove(bar, grip);
+        if (seen.isEmpty() || seen.last() != nombre->text().trimmed())
+            seen << nombre->text().trimmed();
+        QCOMPARE(bar->value(), 1); // the value waits for the end of the drag
+        QCOMPARE(counter(m_form.get())->text(),
+                 u"Registro %1/3"_s.arg(bar->sliderPosition()));
+    }
+    QCOMPARE(seen, (QStringList{ u"Ana"_s, u"Bea"_s, u"Carmen"_s }));
+
+    // The end of the drag shows the final record once more, read afresh.
+    QByteArray changed = threeRecords();
+    changed.replace(510, 255, DataFiles::record("Carla", 'c'));
+    QVERIFY(DataFiles::write(dataFilePath(), changed));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, grip);
+    QCOMPARE(bar->value(), 3);
+    QCOMPARE(nombre->text(), u"Carla          "_s);
+    QCOMPARE(counter(m_form.get())->text(), u"Registro 3/3"_s);
+}
+
+void tst_frmVentolia::counterFitsItsLabel_data()
+{
+    QTest::addColumn<int>("records");
+    QTest::addColumn<int>("shown");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("0/0") << 0 << 0 << u"Registro 0/0"_s;
+    QTest::newRow("3/7") << 7 << 3 << u"Registro 3/7"_s;
+    QTest::newRow("32767/32767") << 32767 << 32767 << u"Registro 32767/32767"_s;
+}
+
+void tst_frmVentolia::counterFitsItsLabel()
+{
+    QFETCH(int, records);
+    QFETCH(int, shown);
+    QFETCH(QString, text);
+
+    QVERIFY(DataFiles::writeSized(dataFilePath(), records));
+    QVERIFY(start());
+    if (shown > 1)
+        scrollBar(m_form.get())->setValue(shown);
+
+    const QLabel *label = counter(m_form.get());
+    QCOMPARE(label->text(), text);
+    QCOMPARE(label->geometry(), QRect(400, 208, 73, 17));
+    QVERIFY2(label->fontMetrics().horizontalAdvance(text) <= label->contentsRect().width(),
+             qPrintable(u"%1 px wide"_s.arg(label->fontMetrics().horizontalAdvance(text))));
+    // Narrowed rather than made tiny: its letters keep most of their height.
+    QVERIFY(label->fontMetrics().height() >= m_form->fontMetrics().height() * 3 / 4);
+}
+
+// Every byte value, as a file from elsewhere might hold.
+void tst_frmVentolia::arbitraryBytesAreShown()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 2 * 255; ++i)
+        bytes += char(i % 256);
+    QVERIFY(startWith(bytes));
+
+    for (int number : { 1, 2 }) {
+        scrollBar(m_form.get())->setValue(number);
+        const QByteArray record = bytes.mid((number - 1) * 255, 255);
+        QCOMPARE(textBox(m_form.get(), u"txtNombre"_s)->text(), Windows1252::decode(record.left(15)));
+        QCOMPARE(textBox(m_form.get(), u"txtMadre"_s)->text(), Windows1252::decode(record.right(15)));
+        for (QLineEdit *box : textBoxes(m_form.get()))
+            QCOMPARE(box->text().size(), box->maxLength());
+    }
+    QCOMPARE(DataFiles::read(dataFilePath()), bytes);
+}
+
+void tst_frmVentolia::startFailures_data()
+{
+    QTest::addColumn<QString>("directory");
+    QTest::addColumn<qint64>("records");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("directory missing") << u"missing"_s << qint64(0) << u"No se pudo abrir"_s;
+    QTest::newRow("32768 records") << QString() << qint64(32768) << u"Desbordamiento"_s;
+}
+
+void tst_frmVentolia::startFailures()
+{
+    QFETCH(QString, directory);
+    QFETCH(qint64, records);
+    QFETCH(QString, message);
+
+    if (records > 0)
+        QVERIFY(DataFiles::writeSized(dataFilePath(), records));
+    MessageBoxCatcher catcher;
+    frmVentolia form(m_directory->filePath(directory));
+    QVERIFY(!form.Form_Load());
+    QCOMPARE(catcher.texts().size(), 1);
+    QVERIFY2(catcher.texts().first().startsWith(message), qPrintable(catcher.texts().first()));
+    QVERIFY(catcher.texts().first().contains(u"Ventolia.dat"_s));
+}
+
+void tst_frmVentolia::readFailureWhileBrowsingEndsTheProgram()
+{
+    QVERIFY(startWith(threeRecords()));
+    QVERIFY(DataFiles::write(dataFilePath(), threeRecords().left(255))); // cut by someone else
+
+    MessageBoxCatcher catcher;
+    QEventLoop loop;
+    QTimer::singleShot(0, this, [this] { scrollBar(m_form.get())->setValue(3); });
+    QCOMPARE(loop.exec(), EXIT_FAILURE);
+    QCOMPARE(catcher.texts().size(), 1);
+    QVERIFY2(catcher.texts().first().startsWith(u"No se pudo leer el registro 3"_s),
+             qPrintable(catcher.texts().first()));
+}
+
+QTEST_MAIN(tst_frmVentolia)
+#include "tst_frmventolia.moc"
