@@ -3,14 +3,13 @@
 
 #include "datafiles.h"
 #include "formcontrols.h"
+#include "formfixture.h"
 #include "messageboxcatcher.h"
 
 #include <QApplication>
 #include <QEventLoop>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -51,60 +50,50 @@ private slots:
     void readFailureWhileBrowsingEndsTheProgram();
 
 private:
-    QString dataFilePath() const { return m_directory->filePath(u"Ventolia.dat"_s); }
-    bool start();
-    bool startWith(const QByteArray &fileBytes);
-    void showRecordAt(QPoint thumbPosition);
+    QString dataFilePath() const { return m_fixture->dataFilePath(); }
+    bool start() { return m_fixture->start(); }
+    bool startWith(const QByteArray &fileBytes) { return m_fixture->startWith(fileBytes); }
+    frmVentolia *form() const { return m_fixture->form(); }
 
-    std::optional<QTemporaryDir> m_directory;
-    std::unique_ptr<frmVentolia> m_form;
+    std::optional<FormFixture> m_fixture;
 };
 
 void tst_frmVentolia::init()
 {
-    m_directory.emplace();
-    QVERIFY(m_directory->isValid());
+    m_fixture.emplace();
+    QVERIFY(m_fixture->isValid());
 }
 
 void tst_frmVentolia::cleanup()
 {
-    m_form.reset();
-}
-
-bool tst_frmVentolia::start()
-{
-    m_form = std::make_unique<frmVentolia>(m_directory->path());
-    if (!m_form->Form_Load())
-        return false;
-    m_form->show();
-    return QTest::qWaitForWindowActive(m_form.get());
-}
-
-bool tst_frmVentolia::startWith(const QByteArray &fileBytes)
-{
-    return DataFiles::write(dataFilePath(), fileBytes) && start();
+    m_fixture.reset();
 }
 
 void tst_frmVentolia::windowFrame()
 {
     QVERIFY(start());
-    QCOMPARE(m_form->objectName(), u"frmVentolia"_s);
-    QCOMPARE(m_form->windowTitle(), u"Ventolia"_s);
-    QCOMPARE(m_form->size(), QSize(570, 241));
-    QCOMPARE(m_form->minimumSize(), QSize(570, 241));
-    QCOMPARE(m_form->maximumSize(), QSize(570, 241));
-    QCOMPARE(m_form->windowIcon().availableSizes(), QList<QSize>{ QSize(32, 32) });
-    const QImage icon = m_form->windowIcon().pixmap(32, 32).toImage();
+    QCOMPARE(form()->objectName(), u"frmVentolia"_s);
+    QCOMPARE(form()->windowTitle(), u"Ventolia"_s);
+    QCOMPARE(form()->size(), QSize(570, 241));
+    QCOMPARE(form()->minimumSize(), QSize(570, 241));
+    QCOMPARE(form()->maximumSize(), QSize(570, 241));
+    QCOMPARE(form()->windowIcon().availableSizes(), QList<QSize>{ QSize(32, 32) });
+    const QImage icon = form()->windowIcon().pixmap(32, 32).toImage();
     QVERIFY(icon.hasAlphaChannel());
     QCOMPARE(icon.pixelColor(0, 0).alpha(), 0);            // transparent corner
     QCOMPARE(icon.pixelColor(10, 20), QColor(Qt::white)); // the notepad's paper
 
     // 16 labels, 15 text boxes, 2 buttons and 1 scroll bar, and nothing else.
-    QCOMPARE(m_form->findChildren<QLabel *>().size(), 16);
-    QCOMPARE(m_form->findChildren<QLineEdit *>().size(), 15);
-    QCOMPARE(m_form->findChildren<QPushButton *>().size(), 2);
-    QCOMPARE(m_form->findChildren<QScrollBar *>().size(), 1);
-    QCOMPARE(m_form->findChildren<QWidget *>().size(), 34);
+    QCOMPARE(form()->findChildren<QLabel *>().size(), 16);
+    QCOMPARE(form()->findChildren<QLineEdit *>().size(), 15);
+    QCOMPARE(form()->findChildren<QPushButton *>().size(), 2);
+    QCOMPARE(form()->findChildren<QScrollBar *>().size(), 1);
+    QCOMPARE(form()->findChildren<QWidget *>().size(), 34);
+
+    // The counter lies under "Aceptar", which covers it while it is shown.
+    QCOMPARE(form()->childAt(QPoint(420, 216)), counter(form()));
+    QVERIFY(form()->children().indexOf(counter(form()))
+            < form()->children().indexOf(button(form(), "cmdAceptar")));
 }
 
 void tst_frmVentolia::controlGeometry_data()
@@ -144,7 +133,7 @@ void tst_frmVentolia::controlGeometry()
     QFETCH(int, maxLength);
 
     QVERIFY(start());
-    QWidget *control = m_form->findChild<QWidget *>(name);
+    QWidget *control = form()->findChild<QWidget *>(name);
     QVERIFY(control);
     QCOMPARE(control->geometry(), geometry);
     if (auto *box = qobject_cast<QLineEdit *>(control)) {
@@ -185,8 +174,8 @@ void tst_frmVentolia::labelsFitBeforeTheirBoxes()
     QFETCH(QPoint, position);
 
     QVERIFY(start());
-    const QLabel *label = m_form->findChild<QLabel *>(u"lbl"_s + stem);
-    const QLineEdit *box = textBox(m_form.get(), u"txt"_s + stem);
+    const QLabel *label = form()->findChild<QLabel *>(u"lbl"_s + stem);
+    const QLineEdit *box = textBox(form(), u"txt"_s + stem);
     QVERIFY(label && box);
     QCOMPARE(label->text(), caption);
     QCOMPARE(label->pos(), position);
@@ -211,7 +200,7 @@ void tst_frmVentolia::labelsFitBeforeTheirBoxes()
 void tst_frmVentolia::tabOrderAtStart()
 {
     QVERIFY(startWith(threeRecords()));
-    QCOMPARE(QApplication::focusWidget(), button(m_form.get(), "cmdNuevo"));
+    QCOMPARE(QApplication::focusWidget(), button(form(), "cmdNuevo"));
 
     QStringList expected = textBoxNames;
     expected << u"hsbVentolia"_s << u"cmdNuevo"_s;
@@ -237,7 +226,7 @@ void tst_frmVentolia::tabOrderAtStart()
 void tst_frmVentolia::lockedBoxesTakeFocusButNoTyping()
 {
     QVERIFY(startWith(threeRecords()));
-    for (QLineEdit *box : textBoxes(m_form.get())) {
+    for (QLineEdit *box : textBoxes(form())) {
         const QString before = box->text();
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 5));
         QCOMPARE(QApplication::focusWidget(), box);
@@ -258,11 +247,11 @@ void tst_frmVentolia::startsWithoutFile()
 
     QVERIFY(QFile::exists(dataFilePath()));
     QCOMPARE(QFileInfo(dataFilePath()).size(), 0);
-    for (QLineEdit *box : textBoxes(m_form.get()))
+    for (QLineEdit *box : textBoxes(form()))
         QCOMPARE(box->text(), QString());
-    QCOMPARE(counter(m_form.get())->text(), u"Registro 0/0"_s);
+    QCOMPARE(counter(form())->text(), u"Registro 0/0"_s);
 
-    QScrollBar *bar = scrollBar(m_form.get());
+    QScrollBar *bar = scrollBar(form());
     QCOMPARE(bar->minimum(), 1);
     QCOMPARE(bar->maximum(), 1);
     QCOMPARE(bar->value(), 1);
@@ -271,21 +260,21 @@ void tst_frmVentolia::startsWithoutFile()
         QTest::keyClick(bar, key);
     QTest::mouseClick(bar, Qt::LeftButton, {}, scrollBarPart(bar, QStyle::SC_ScrollBarAddLine).center());
     QCOMPARE(bar->value(), 1);
-    QCOMPARE(counter(m_form.get())->text(), u"Registro 0/0"_s);
+    QCOMPARE(counter(form())->text(), u"Registro 0/0"_s);
 }
 
 void tst_frmVentolia::startsWithThreeRecords()
 {
     QVERIFY(startWith(threeRecords()));
 
-    QCOMPARE(textBox(m_form.get(), u"txtNombre"_s)->text(), u"Ana            "_s);
-    QCOMPARE(textBox(m_form.get(), u"txtApellidos"_s)->text(), QString(50, u'a'));
-    QCOMPARE(textBox(m_form.get(), u"txtMadre"_s)->text(), QString(15, u'a'));
-    for (QLineEdit *box : textBoxes(m_form.get()))
+    QCOMPARE(textBox(form(), u"txtNombre"_s)->text(), u"Ana            "_s);
+    QCOMPARE(textBox(form(), u"txtApellidos"_s)->text(), QString(50, u'a'));
+    QCOMPARE(textBox(form(), u"txtMadre"_s)->text(), QString(15, u'a'));
+    for (QLineEdit *box : textBoxes(form()))
         QCOMPARE(box->cursorPosition(), 0); // the beginning shows, not the end
-    QCOMPARE(counter(m_form.get())->text(), u"Registro 1/3"_s);
+    QCOMPARE(counter(form())->text(), u"Registro 1/3"_s);
 
-    const QScrollBar *bar = scrollBar(m_form.get());
+    const QScrollBar *bar = scrollBar(form());
     QCOMPARE(bar->minimum(), 1);
     QCOMPARE(bar->maximum(), 3);
     QCOMPARE(bar->value(), 1);
@@ -309,8 +298,8 @@ void tst_frmVentolia::browsingReadsTheFileAfresh()
 {
     QFETCH(QString, how);
     QVERIFY(startWith(threeRecords()));
-    QScrollBar *bar = scrollBar(m_form.get());
-    QLineEdit *nombre = textBox(m_form.get(), u"txtNombre"_s);
+    QScrollBar *bar = scrollBar(form());
+    QLineEdit *nombre = textBox(form(), u"txtNombre"_s);
 
     const auto step = [&](int direction) {
         if (how == u"value") {
@@ -333,8 +322,8 @@ void tst_frmVentolia::browsingReadsTheFileAfresh()
     step(+1);
     QCOMPARE(bar->value(), 2);
     QCOMPARE(nombre->text(), u"Bea            "_s);
-    QCOMPARE(textBox(m_form.get(), u"txtWeb"_s)->text(), QString(60, u'b'));
-    QCOMPARE(counter(m_form.get())->text(), u"Registro 2/3"_s);
+    QCOMPARE(textBox(form(), u"txtWeb"_s)->text(), QString(60, u'b'));
+    QCOMPARE(counter(form())->text(), u"Registro 2/3"_s);
 
     QByteArray changed = threeRecords();
     changed.replace(0, 255, DataFiles::record("Zoe", 'z'));
@@ -342,16 +331,16 @@ void tst_frmVentolia::browsingReadsTheFileAfresh()
     step(-1);
     QCOMPARE(bar->value(), 1);
     QCOMPARE(nombre->text(), u"Zoe            "_s);
-    QCOMPARE(textBox(m_form.get(), u"txtWeb"_s)->text(), QString(60, u'z'));
-    QCOMPARE(counter(m_form.get())->text(), u"Registro 1/3"_s);
+    QCOMPARE(textBox(form(), u"txtWeb"_s)->text(), QString(60, u'z'));
+    QCOMPARE(counter(form())->text(), u"Registro 1/3"_s);
     QCOMPARE(DataFiles::read(dataFilePath()), changed);
 }
 
 void tst_frmVentolia::dragShowsTheRecordUnderTheThumb()
 {
     QVERIFY(startWith(threeRecords()));
-    QScrollBar *bar = scrollBar(m_form.get());
-    QLineEdit *nombre = textBox(m_form.get(), u"txtNombre"_s);
+    QScrollBar *bar = scrollBar(form());
+    QLineEdit *nombre = textBox(form(), u"txtNombre"_s);
     const QRect groove = scrollBarPart(bar, QStyle::SC_ScrollBarGroove);
     QPoint grip = scrollBarPart(bar, QStyle::SC_ScrollBarSlider).center();
 
@@ -364,7 +353,7 @@ void tst_frmVentolia::dragShowsTheRecordUnderTheThumb()
         if (seen.isEmpty() || seen.last() != nombre->text().trimmed())
             seen << nombre->text().trimmed();
         QCOMPARE(bar->value(), 1); // the value waits for the end of the drag
-        QCOMPARE(counter(m_form.get())->text(),
+        QCOMPARE(counter(form())->text(),
                  u"Registro %1/3"_s.arg(bar->sliderPosition()));
     }
     QCOMPARE(seen, (QStringList{ u"Ana"_s, u"Bea"_s, u"Carmen"_s }));
@@ -376,7 +365,7 @@ void tst_frmVentolia::dragShowsTheRecordUnderTheThumb()
     QTest::mouseRelease(bar, Qt::LeftButton, {}, grip);
     QCOMPARE(bar->value(), 3);
     QCOMPARE(nombre->text(), u"Carla          "_s);
-    QCOMPARE(counter(m_form.get())->text(), u"Registro 3/3"_s);
+    QCOMPARE(counter(form())->text(), u"Registro 3/3"_s);
 }
 
 void tst_frmVentolia::counterFitsItsLabel_data()
@@ -399,15 +388,15 @@ void tst_frmVentolia::counterFitsItsLabel()
     QVERIFY(DataFiles::writeSized(dataFilePath(), records));
     QVERIFY(start());
     if (shown > 1)
-        scrollBar(m_form.get())->setValue(shown);
+        scrollBar(form())->setValue(shown);
 
-    const QLabel *label = counter(m_form.get());
+    const QLabel *label = counter(form());
     QCOMPARE(label->text(), text);
     QCOMPARE(label->geometry(), QRect(400, 208, 73, 17));
     QVERIFY2(label->fontMetrics().horizontalAdvance(text) <= label->contentsRect().width(),
              qPrintable(u"%1 px wide"_s.arg(label->fontMetrics().horizontalAdvance(text))));
     // Narrowed rather than made tiny: its letters keep most of their height.
-    QVERIFY(label->fontMetrics().height() >= m_form->fontMetrics().height() * 3 / 4);
+    QVERIFY(label->fontMetrics().height() >= form()->fontMetrics().height() * 3 / 4);
 }
 
 // Every byte value, as a file from elsewhere might hold.
@@ -419,11 +408,11 @@ void tst_frmVentolia::arbitraryBytesAreShown()
     QVERIFY(startWith(bytes));
 
     for (int number : { 1, 2 }) {
-        scrollBar(m_form.get())->setValue(number);
+        scrollBar(form())->setValue(number);
         const QByteArray record = bytes.mid((number - 1) * 255, 255);
-        QCOMPARE(textBox(m_form.get(), u"txtNombre"_s)->text(), Windows1252::decode(record.left(15)));
-        QCOMPARE(textBox(m_form.get(), u"txtMadre"_s)->text(), Windows1252::decode(record.right(15)));
-        for (QLineEdit *box : textBoxes(m_form.get()))
+        QCOMPARE(textBox(form(), u"txtNombre"_s)->text(), Windows1252::decode(record.left(15)));
+        QCOMPARE(textBox(form(), u"txtMadre"_s)->text(), Windows1252::decode(record.right(15)));
+        for (QLineEdit *box : textBoxes(form()))
             QCOMPARE(box->text().size(), box->maxLength());
     }
     QCOMPARE(DataFiles::read(dataFilePath()), bytes);
@@ -448,7 +437,7 @@ void tst_frmVentolia::startFailures()
     if (records > 0)
         QVERIFY(DataFiles::writeSized(dataFilePath(), records));
     MessageBoxCatcher catcher;
-    frmVentolia form(m_directory->filePath(directory));
+    frmVentolia form(QDir(m_fixture->directory()).filePath(directory));
     QVERIFY(!form.Form_Load());
     QCOMPARE(catcher.texts().size(), 1);
     QVERIFY2(catcher.texts().first().startsWith(message), qPrintable(catcher.texts().first()));
@@ -462,7 +451,7 @@ void tst_frmVentolia::readFailureWhileBrowsingEndsTheProgram()
 
     MessageBoxCatcher catcher;
     QEventLoop loop;
-    QTimer::singleShot(0, this, [this] { scrollBar(m_form.get())->setValue(3); });
+    QTimer::singleShot(0, this, [this] { scrollBar(form())->setValue(3); });
     QCOMPARE(loop.exec(), EXIT_FAILURE);
     QCOMPARE(catcher.texts().size(), 1);
     QVERIFY2(catcher.texts().first().startsWith(u"No se pudo leer el registro 3"_s),

@@ -1,0 +1,44 @@
+#ifndef FORMFIXTURE_H
+#define FORMFIXTURE_H
+
+#include "ui/frmventolia.h"
+
+#include "datafiles.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// A window whose program folder, and so whose data file, is a fresh
+// temporary folder of its own.
+class FormFixture
+{
+public:
+    bool isValid() const { return m_directory.isValid(); }
+    QString directory() const { return m_directory.path(); }
+    QString dataFilePath() const { return m_directory.filePath(QStringLiteral("Ventolia.dat")); }
+    frmVentolia *form() const { return m_form.get(); }
+
+    // Loads and shows the window as the program does, and waits until it
+    // has the keyboard focus.
+    bool start()
+    {
+        m_form = std::make_unique<frmVentolia>(directory());
+        if (!m_form->Form_Load())
+            return false;
+        m_form->show();
+        return QTest::qWaitForWindowActive(m_form.get());
+    }
+
+    bool startWith(const QByteArray &fileBytes)
+    {
+        return DataFiles::write(dataFilePath(), fileBytes) && start();
+    }
+
+private:
+    QTemporaryDir m_directory;
+    std::unique_ptr<frmVentolia> m_form;
+};
+
+#endif // FORMFIXTURE_H
