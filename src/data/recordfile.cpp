@@ -11,6 +11,19 @@ qint64 position(qint16 number)
     return qint64(number - 1) * AddressRecord::Length;
 }
 
+// QFile reports a write that stops part-way as a short count with no error;
+// writing the rest then brings the system's reason.
+bool writeAll(QFile &file, QByteArrayView bytes)
+{
+    while (!bytes.isEmpty()) {
+        const qint64 written = file.write(bytes.data(), bytes.size());
+        if (written <= 0)
+            return false;
+        bytes = bytes.sliced(written);
+    }
+    return true;
+}
+
 } // namespace
 
 QString RecordFile::dataFilePath(const QString &directory)
@@ -28,8 +41,10 @@ bool RecordFile::open()
     if (m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
         return true;
     const QString reason = m_file.errorString();
-    if (m_file.exists() && m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (m_file.exists() && m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        m_readOnlyReason = reason;
         return true;
+    }
     return fail(QStringLiteral("No se pudo abrir el archivo de datos «%1»: %2.")
                         .arg(displayPath(), reason));
 }
@@ -64,14 +79,20 @@ bool RecordFile::readRecord(qint16 number, AddressRecord &record)
                         .arg(displayPath(), reason));
 }
 
+// A record that cannot be written whole is cut off again: the file keeps
+// its old length.
 bool RecordFile::writeRecord(qint16 number, const AddressRecord &record)
 {
-    const qint64 written = m_file.seek(position(number)) ? m_file.write(record.bytes()) : -1;
-    if (written == AddressRecord::Length)
-        return true;
-    const QString reason = m_file.error() == QFileDevice::NoError
-            ? QStringLiteral("escritura incompleta")
-            : m_file.errorString();
+    QString reason = m_readOnlyReason;
+    if (m_file.isWritable()) {
+        const qint64 oldSize = m_file.size();
+        if (m_file.seek(position(number)) && writeAll(m_file, record.bytes()))
+            return true;
+        reason = m_file.errorString();
+        if (!m_file.resize(oldSize))
+            reason += QStringLiteral("; tampoco se pudo devolver el archivo a su tamaño anterior (%1)")
+                              .arg(m_file.errorString());
+    }
     return fail(QStringLiteral("No se pudo escribir el registro %1 en el archivo de datos «%2»: %3.")
                         .arg(number)
                         .arg(displayPath(), reason));

@@ -21,7 +21,8 @@ public:
     explicit RecordFile(const QString &path);
 
     // Opens for reading and writing, creating an empty file when there is
-    // none; a read-only file is opened for reading alone.
+    // none; a file that cannot be written is opened for reading alone, and
+    // writeRecord() then fails.
     bool open();
     // The number of whole records; a trailing piece shorter than a record
     // does not count.
@@ -37,6 +38,7 @@ private:
     bool fail(const QString &message);
 
     QFile m_file;
+    QString m_readOnlyReason; // why the file could not be opened for writing
     QString m_errorString;
 };
 

@@ -4,6 +4,7 @@
 #include "data/recordfile.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -66,6 +67,7 @@ constexpr QRect scrollBarGeometry = twipsRect(240, 3120, 5535, 255);
 constexpr QRect counterGeometry = twipsRect(6000, 3120, 1095, 255);
 
 const QString title = QStringLiteral("Ventolia");
+const QString nuevoCaption = QStringLiteral("Nuevo");
 
 // True when the box's font is no taller than the room the box has for a line.
 bool showsTextWhole(const QLineEdit *box)
@@ -126,12 +128,14 @@ void frmVentolia::createButtons()
     cmdAceptar->setGeometry(aceptarGeometry);
     cmdAceptar->setAutoDefault(true);
     cmdAceptar->hide();
+    connect(cmdAceptar, &QPushButton::clicked, this, &frmVentolia::cmdAceptar_Click);
 
-    cmdNuevo = new QPushButton(QStringLiteral("Nuevo"), this);
+    cmdNuevo = new QPushButton(nuevoCaption, this);
     cmdNuevo->setObjectName(QStringLiteral("cmdNuevo"));
     cmdNuevo->setGeometry(nuevoGeometry);
     cmdNuevo->setAutoDefault(true);
     cmdNuevo->setDefault(true);
+    connect(cmdNuevo, &QPushButton::clicked, this, &frmVentolia::cmdNuevo_Click);
 }
 
 void frmVentolia::createScrollBar()
@@ -167,6 +171,18 @@ void frmVentolia::arrangeTabOrder()
     chain.append(hsbVentolia);
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+// Escape presses the cancel button, if there is one. QDialog's own Escape
+// would reject the dialog, which closes the window and ends the program.
+void frmVentolia::keyPressEvent(QKeyEvent *event)
+{
+    if (!event->matches(QKeySequence::Cancel)) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    if (cancelButton)
+        cancelButton->click();
 }
 
 // Qt 6.4 moves a horizontal scroll bar backwards on the Right arrow key (its
@@ -269,12 +285,104 @@ void frmVentolia::ShowRecord(qint16 number)
     showCounter();
 }
 
+// The mode is the caption of cmdNuevo: "Nuevo" while browsing.
+void frmVentolia::cmdNuevo_Click()
+{
+    if (cmdNuevo->text() == nuevoCaption)
+        enterNewRecordMode();
+    else
+        leaveNewRecordMode();
+}
+
+void frmVentolia::enterNewRecordMode()
+{
+    hsbVentolia->hide();
+    cmdNuevo->setText(QStringLiteral("Cancelar"));
+    cancelButton = cmdNuevo;
+    cmdAceptar->show();
+    cmdAceptar->setDefault(true);
+    setCounterCaption(QStringLiteral("Nuevo registro"));
+    setTextBoxesEditable(true);
+    textBoxes[AddressRecord::Nombre]->setFocus();
+    for (QLineEdit *box : textBoxes)
+        box->clear();
+}
+
+// Shows again the current record, or empty boxes while there is none, and
+// leaves the focus where it is.
+void frmVentolia::leaveNewRecordMode()
+{
+    if (currentRecord > 0) {
+        RecordFile file(dataFilePath);
+        if (!file.open() || !file.readRecord(currentRecord, record)) {
+            endWithError(file.errorString());
+            return;
+        }
+        file.close();
+        fillTextBoxes();
+    } else {
+        for (QLineEdit *box : textBoxes)
+            box->clear();
+    }
+    hsbVentolia->show();
+    cmdNuevo->setText(nuevoCaption);
+    cmdNuevo->setDefault(true);
+    cmdAceptar->hide();
+    showCounter();
+    setTextBoxesEditable(false);
+}
+
+// A failed save leaves everything as it was, typed texts included, so that
+// the user can try again or cancel.
+void frmVentolia::cmdAceptar_Click()
+{
+    if (!saveRecord())
+        return;
+    showCounter();
+    hsbVentolia->setMaximum(recordCount);
+    hsbVentolia->setValue(recordCount); // shows the new record, if the value changes
+    cmdNuevo_Click();
+}
+
+bool frmVentolia::saveRecord()
+{
+    for (int field = 0; field < AddressRecord::FieldCount; ++field)
+        record.setField(AddressRecord::Field(field), textBoxes[field]->text());
+
+    if (recordCount == RecordFile::MaxRecords) {
+        showError(QStringLiteral("Desbordamiento: el archivo de datos «%1» ya tiene %2 registros, "
+                                 "el máximo. No se ha guardado el nuevo registro.")
+                          .arg(QDir::toNativeSeparators(dataFilePath))
+                          .arg(recordCount));
+        return false;
+    }
+    RecordFile file(dataFilePath);
+    if (!file.open() || !file.writeRecord(recordCount + 1, record)) {
+        showError(file.errorString());
+        return false;
+    }
+    file.close();
+    ++recordCount;
+    currentRecord = recordCount;
+    return true;
+}
+
 void frmVentolia::fillTextBoxes()
 {
     for (int field = 0; field < AddressRecord::FieldCount; ++field) {
         QLineEdit *box = textBoxes[field];
         box->setText(record.field(AddressRecord::Field(field)));
         box->setCursorPosition(0); // show the beginning, not the trailing spaces
+    }
+}
+
+// Locked boxes still take a click and let their text be selected; Tab skips
+// them.
+void frmVentolia::setTextBoxesEditable(bool editable)
+{
+    for (QLineEdit *box : textBoxes) {
+        box->setReadOnly(!editable);
+        box->setFocusPolicy(editable ? Qt::StrongFocus : Qt::ClickFocus);
     }
 }
 
@@ -295,8 +403,13 @@ void frmVentolia::showError(const QString &message)
     QMessageBox::critical(this, title, message);
 }
 
+// One message is enough: a failure that follows one that ends the program
+// (reading back a record just saved, say) is not shown.
 void frmVentolia::endWithError(const QString &message)
 {
+    if (ending)
+        return;
+    ending = true;
     showError(message);
     QCoreApplication::exit(EXIT_FAILURE);
 }

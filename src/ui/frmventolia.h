@@ -27,9 +27,12 @@ public:
     bool Form_Load();
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
+    void cmdNuevo_Click();
+    void cmdAceptar_Click();
     void hsbVentolia_Change();
     void hsbVentolia_Scroll();
 
@@ -44,7 +47,11 @@ private:
 
     bool loadRecords();
     void ShowRecord(qint16 number);
+    void enterNewRecordMode();
+    void leaveNewRecordMode();
+    bool saveRecord();
     void fillTextBoxes();
+    void setTextBoxesEditable(bool editable);
     void showCounter();
     void setCounterCaption(const QString &caption);
     void showError(const QString &message);
@@ -62,6 +69,8 @@ private:
     QPushButton *cmdNuevo = nullptr;
     QScrollBar *hsbVentolia = nullptr;
     QLabel *lblRegistro = nullptr;
+    QPushButton *cancelButton = nullptr; // pressed by Escape; none at start
+    bool ending = false;
 };
 
 #endif // FRMVENTOLIA_H

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTest>
 
 // The window's controls, found by name as a user finds them by sight.
 namespace FormControls {
@@ -65,6 +66,19 @@ inline QRect scrollBarPart(const QScrollBar *bar, QStyle::SubControl part)
     option.singleStep = bar->singleStep();
     option.pageStep = bar->pageStep();
     return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
+}
+
+// Types text as a user would, one key at a time; QTest::keyClicks() knows
+// no key for a letter beyond ASCII, such as ñ.
+inline void typeInto(QWidget *widget, const QString &text)
+{
+    for (QChar character : text) {
+        if (character.unicode() < 0x80)
+            QTest::keyClick(widget, character.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(character),
+                                Qt::NoModifier);
+    }
 }
 
 } // namespace FormControls

@@ -1,0 +1,40 @@
+#ifndef UNPRIVILEGED_H
+#define UNPRIVILEGED_H
+
+#include <QtGlobal>
+
+#ifdef Q_OS_LINUX
+#include <linux/capability.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
+// Root writes into read-only files and folders regardless of their
+// permissions. Without the capabilities that allow it, this process and the
+// programs it starts meet permissions as an ordinary user does.
+inline bool dropPermissionOverrides()
+{
+#ifdef Q_OS_LINUX
+    if (geteuid() != 0)
+        return true;
+    const unsigned overrides[] = { CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH };
+    for (unsigned capability : overrides) {
+        if (prctl(PR_CAPBSET_DROP, capability, 0, 0, 0) != 0) // for child processes
+            return false;
+    }
+    __user_cap_header_struct header = { _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct sets[2] = {};
+    if (syscall(SYS_capget, &header, sets) != 0)
+        return false;
+    for (unsigned capability : overrides) {
+        sets[0].effective &= ~(1u << capability);
+        sets[0].permitted &= ~(1u << capability);
+    }
+    return syscall(SYS_capset, &header, sets) == 0;
+#else
+    return true;
+#endif
+}
+
+#endif // UNPRIVILEGED_H

@@ -1,0 +1,452 @@
+#include "datafiles.h"
+#include "formcontrols.h"
+#include "formfixture.h"
+#include "messageboxcatcher.h"
+#include "unprivileged.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+using namespace FormControls;
+
+static QByteArray threeRecords()
+{
+    return DataFiles::record("Ana", 'a') + DataFiles::record("Bea", 'b')
+            + DataFiles::record("Carmen", 'c');
+}
+
+// The bytes of a record typed with only these fields filled in.
+static QByteArray typedRecord(const QByteArray &nombre, const QByteArray &apellidos = {})
+{
+    return nombre.leftJustified(15, ' ') + apellidos.leftJustified(50, ' ')
+            + QByteArray(255 - 65, ' ');
+}
+
+class tst_NewRecord : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void cancelShowsTheRecordAgain();
+    void saveAppendsAndShowsTheNewRecord();
+    void firstSaveIntoAnEmptyFile();
+    void cancelWithNoRecordStored_data();
+    void cancelWithNoRecordStored();
+    void enterTwiceAtStartSavesSpaces();
+    void enterInATextBoxSaves();
+    void enterOnCancelarCancels();
+    void escapeCancelsWhereverTheFocusIs_data();
+    void escapeCancelsWhereverTheFocusIs();
+    void escapeInBrowseMode();
+    void tabOrderInEachMode();
+    void typingStopsAtTheFieldWidth_data();
+    void typingStopsAtTheFieldWidth();
+    void failedSaveKeepsEverything_data();
+    void failedSaveKeepsEverything();
+    void keyboardOnlySession();
+
+private:
+    frmVentolia *form() const { return m_fixture->form(); }
+    QString dataFilePath() const { return m_fixture->dataFilePath(); }
+    QWidget *focused() const { return QApplication::focusWidget(); }
+    void press(Qt::Key key) { QTest::keyClick(focused(), key); }
+    void type(const QString &text) { typeInto(focused(), text); }
+    QString nombre() const { return textBox(form(), u"txtNombre"_s)->text(); }
+    QString counterText() const { return counter(form())->text(); }
+    bool inNewRecordMode() const;
+    bool inBrowseMode() const;
+
+    std::optional<FormFixture> m_fixture;
+};
+
+void tst_NewRecord::initTestCase()
+{
+    QVERIFY2(dropPermissionOverrides(), "cannot give up root's permission overrides");
+}
+
+void tst_NewRecord::init()
+{
+    m_fixture.emplace();
+    QVERIFY(m_fixture->isValid());
+}
+
+void tst_NewRecord::cleanup()
+{
+    QFile::setPermissions(dataFilePath(), QFile::ReadOwner | QFile::WriteOwner);
+    m_fixture.reset();
+}
+
+bool tst_NewRecord::inNewRecordMode() const
+{
+    const QList<QLineEdit *> boxes = textBoxes(form());
+    return button(form(), "cmdNuevo")->text() == u"Cancelar"
+            && button(form(), "cmdAceptar")->isVisible()
+            && button(form(), "cmdAceptar")->isDefault()
+            && !scrollBar(form())->isVisible()
+            && counterText() == u"Nuevo registro"
+            // "Aceptar" covers the counter
+            && form()->childAt(counter(form())->geometry().center()) == button(form(), "cmdAceptar")
+            && std::all_of(boxes.begin(), boxes.end(), [](const QLineEdit *box) {
+                   return !box->isReadOnly() && box->focusPolicy() == Qt::StrongFocus;
+               });
+}
+
+// Whether Tab visits the locked boxes differs between the start and a return
+// from new-record mode; tabOrderInEachMode() tells the two apart.
+bool tst_NewRecord::inBrowseMode() const
+{
+    const QList<QLineEdit *> boxes = textBoxes(form());
+    return button(form(), "cmdNuevo")->text() == u"Nuevo"
+            && button(form(), "cmdNuevo")->isDefault()
+            && !button(form(), "cmdAceptar")->isVisible()
+            && scrollBar(form())->isVisible()
+            && counterText().startsWith(u"Registro ")
+            && form()->childAt(counter(form())->geometry().center()) == counter(form())
+            && std::all_of(boxes.begin(), boxes.end(),
+                           [](const QLineEdit *box) { return box->isReadOnly(); });
+}
+
+void tst_NewRecord::cancelShowsTheRecordAgain()
+{
+    QVERIFY(m_fixture->startWith(threeRecords()));
+    scrollBar(form())->setValue(2);
+
+    QTest::mouseClick(button(form(), "cmdNuevo"), Qt::LeftButton);
+    QVERIFY(inNewRecordMode());
+    QCOMPARE(focused(), textBox(form(), u"txtNombre"_s));
+    for (QLineEdit *box : textBoxes(form()))
+        QCOMPARE(box->text(), QString());
+    type(u"Zoe"_s);
+    QCOMPARE(nombre(), u"Zoe"_s);
+
+    QTest::mouseClick(button(form(), "cmdNuevo"), Qt::LeftButton);
+    QVERIFY(inBrowseMode());
+    QCOMPARE(nombre(), u"Bea            "_s);
+    QCOMPARE(textBox(form(), u"txtMadre"_s)->text(), QString(15, u'b'));
+    QCOMPARE(counterText(), u"Registro 2/3"_s);
+    QCOMPARE(scrollBar(form())->value(), 2);
+    QCOMPARE(DataFiles::read(dataFilePath()), threeRecords());
+}
+
+void tst_NewRecord::saveAppendsAndShowsTheNewRecord()
+{
+    QVERIFY(m_fixture->startWith(threeRecords()));
+    QTest::mouseClick(button(form(), "cmdNuevo"), Qt::LeftButton);
+    type(u"Núñez"_s);
+    QTest::mouseClick(textBox(form(), u"txtCodPostal"_s), Qt::LeftButton);
+    type(u"28001"_s);
+    QTest::mouseClick(button(form(), "cmdAceptar"), Qt::LeftButton);
+
+    QByteArray expected = threeRecords() + typedRecord("N\xfa\xf1" "ez");
+    expected.replace(765 + 121, 5, "28001");
+    QCOMPARE(DataFiles::read(dataFilePath()), expected);
+
+    QVERIFY(inBrowseMode());
+    QCOMPARE(nombre(), u"Núñez          "_s);
+    QCOMPARE(textBox(form(), u"txtCodPostal"_s)->text(), u"28001"_s);
+    QCOMPARE(counterText(), u"Registro 4/4"_s);
+    QScrollBar *bar = scrollBar(form());
+    QCOMPARE(bar->minimum(), 1);
+    QCOMPARE(bar->maximum(), 4);
+    QCOMPARE(bar->value(), 4);
+
+    bar->setValue(1);
+    QCOMPARE(nombre(), u"Ana            "_s);
+    QCOMPARE(counterText(), u"Registro 1/4"_s);
+    bar->setValue(3);
+    QCOMPARE(nombre(), u"Carmen         "_s);
+}
+
+void tst_NewRecord::firstSaveIntoAnEmptyFile()
+{
+    QVERIFY(m_fixture->start());
+    QTest::mouseClick(button(form(), "cmdNuevo"), Qt::LeftButton);
+    type(u"Ana"_s);
+    QTest::mouseClick(button(form(), "cmdAceptar"), Qt::LeftButton);
+
+    QCOMPARE(DataFiles::read(dataFilePath()), typedRecord("Ana"));
+    QVERIFY(inBrowseMode());
+    QCOMPARE(nombre(), u"Ana            "_s);
+    QCOMPARE(counterText(), u"Registro 1/1"_s);
+    QCOMPARE(scrollBar(form())->maximum(), 1);
+    QCOMPARE(scrollBar(form())->value(), 1);
+}
+
+void tst_NewRecord::cancelWithNoRecordStored_data()
+{
+    QTest::addColumn<QByteArray>("file");
+
+    QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("only a stray piece") << QByteArray(254, 'x');
+}
+
+void tst_NewRecord::cancelWithNoRecordStored()
+{
+    QFETCH(QByteArray, file);
+    QVERIFY(m_fixture->startWith(file));
+
+    QTest::mouseClick(button(form(), "cmdNuevo"), Qt::LeftButton);
+    type(u"Zoe"_s);
+    QTest::mouseClick(button(form(), "cmdNuevo"), Qt::LeftButton);
+
+    QVERIFY(inBrowseMode());
+    for (QLineEdit *box : textBoxes(form()))
+        QCOMPARE(box->text(), QString());
+    QCOMPARE(counterText(), u"Registro 0/0"_s);
+    QCOMPARE(DataFiles::read(dataFilePath()), file);
+}
+
+void tst_NewRecord::enterTwiceAtStartSavesSpaces()
+{
+    QVERIFY(m_fixture->start());
+    QCOMPARE(focused(), button(form(), "cmdNuevo"));
+    press(Qt::Key_Return);
+    QVERIFY(inNewRecordMode());
+    press(Qt::Key_Return);
+
+    QCOMPARE(DataFiles::read(dataFilePath()), QByteArray(255, ' '));
+    QVERIFY(inBrowseMode());
+    QCOMPARE(counterText(), u"Registro 1/1"_s);
+}
+
+void tst_NewRecord::enterInATextBoxSaves()
+{
+    QVERIFY(m_fixture->startWith(threeRecords()));
+    press(Qt::Key_Enter); // the keypad's Enter
+    type(u"Dora"_s);
+    press(Qt::Key_Tab);
+    QCOMPARE(focused(), textBox(form(), u"txtApellidos"_s));
+    type(u"Díaz"_s);
+    press(Qt::Key_Return);
+
+    QCOMPARE(DataFiles::read(dataFilePath()), threeRecords() + typedRecord("Dora", "D\xed" "az"));
+    QVERIFY(inBrowseMode());
+    QCOMPARE(counterText(), u"Registro 4/4"_s);
+    // The focus stays in the box, now locked.
+    QCOMPARE(focused(), textBox(form(), u"txtApellidos"_s));
+}
+
+void tst_NewRecord::enterOnCancelarCancels()
+{
+    QVERIFY(m_fixture->startWith(threeRecords()));
+    press(Qt::Key_Return);
+    type(u"Zoe"_s);
+    QTest::keyClick(focused(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(focused(), button(form(), "cmdNuevo"));
+    press(Qt::Key_Return);
+
+    QVERIFY(inBrowseMode());
+    QCOMPARE(nombre(), u"Ana            "_s);
+    QCOMPARE(counterText(), u"Registro 1/3"_s);
+    QCOMPARE(DataFiles::read(dataFilePath()), threeRecords());
+}
+
+void tst_NewRecord::escapeCancelsWhereverTheFocusIs_data()
+{
+    QTest::addColumn<QString>("focus");
+
+    QTest::newRow("txtNombre") << u"txtNombre"_s;
+    QTest::newRow("txtMadre") << u"txtMadre"_s;
+    QTest::newRow("cmdAceptar") << u"cmdAceptar"_s;
+    QTest::newRow("cmdNuevo") << u"cmdNuevo"_s;
+}
+
+void tst_NewRecord::escapeCancelsWhereverTheFocusIs()
+{
+    QFETCH(QString, focus);
+    QVERIFY(m_fixture->startWith(threeRecords()));
+    press(Qt::Key_Return);
+    type(u"Zoe"_s);
+    form()->findChild<QWidget *>(focus)->setFocus();
+    QCOMPARE(focused()->objectName(), focus);
+    press(Qt::Key_Escape);
+
+    QVERIFY(form()->isVisible());
+    QVERIFY(inBrowseMode());
+    QCOMPARE(nombre(), u"Ana            "_s);
+    QCOMPARE(DataFiles::read(dataFilePath()), threeRecords());
+}
+
+// Escape does nothing until new-record mode has been entered once; from then
+// on "Nuevo" is also the cancel button, and Escape enters new-record mode.
+void tst_NewRecord::escapeInBrowseMode()
+{
+    QVERIFY(m_fixture->startWith(threeRecords()));
+    for (const char *focus : { "cmdNuevo", "hsbVentolia", "txtCalle" }) {
+        form()->findChild<QWidget *>(QLatin1String(focus))->setFocus();
+        press(Qt::Key_Escape);
+        QVERIFY2(form()->isVisible(), focus);
+        QVERIFY2(inBrowseMode(), focus);
+    }
+
+    press(Qt::Key_Return);
+    press(Qt::Key_Escape);
+    QVERIFY(inBrowseMode());
+    press(Qt::Key_Escape);
+    QVERIFY(inNewRecordMode());
+    QVERIFY(form()->isVisible());
+    QCOMPARE(DataFiles::read(dataFilePath()), threeRecords());
+}
+
+void tst_NewRecord::tabOrderInEachMode()
+{
+    QVERIFY(m_fixture->startWith(threeRecords()));
+    const auto tabs = [this](int count) {
+        QStringList visited;
+        for (int i = 0; i < count; ++i) {
+            press(Qt::Key_Tab);
+            visited << focused()->objectName();
+        }
+        return visited;
+    };
+
+    press(Qt::Key_Return);
+    QCOMPARE(focused(), textBox(form(), u"txtNombre"_s));
+    QStringList expected = textBoxNames.mid(1);
+    expected << u"cmdAceptar"_s << u"cmdNuevo"_s << u"txtNombre"_s;
+    QCOMPARE(tabs(expected.size()), expected);
+
+    press(Qt::Key_Escape);
+    button(form(), "cmdNuevo")->setFocus();
+    QCOMPARE(tabs(4), (QStringList{ u"hsbVentolia"_s, u"cmdNuevo"_s, u"hsbVentolia"_s, u"cmdNuevo"_s }));
+    // A click still puts the focus in a locked box.
+    QTest::mouseClick(textBox(form(), u"txtWeb"_s), Qt::LeftButton);
+    QCOMPARE(focused(), textBox(form(), u"txtWeb"_s));
+}
+
+void tst_NewRecord::typingStopsAtTheFieldWidth_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("offset");
+
+    QTest::newRow("txtNombre") << u"txtNombre"_s << 15 << 0;
+    QTest::newRow("txtFechaDeNacimiento") << u"txtFechaDeNacimiento"_s << 8 << 65;
+    QTest::newRow("txtPortal") << u"txtPortal"_s << 2 << 88;
+    QTest::newRow("txtPiso") << u"txtPiso"_s << 2 << 90;
+    QTest::newRow("txtWeb") << u"txtWeb"_s << 60 << 165;
+}
+
+void tst_NewRecord::typingStopsAtTheFieldWidth()
+{
+    QFETCH(QString, box);
+    QFETCH(int, width);
+    QFETCH(int, offset);
+    QVERIFY(m_fixture->start());
+    press(Qt::Key_Return);
+
+    QString typed;
+    for (int i = 0; i <= width; ++i)
+        typed += QChar(u'a' + i % 26);
+    QTest::mouseClick(textBox(form(), box), Qt::LeftButton);
+    type(typed);
+    QCOMPARE(textBox(form(), box)->text(), typed.left(width));
+    press(Qt::Key_Return);
+
+    const QByteArray saved = DataFiles::read(dataFilePath());
+    QCOMPARE(saved.size(), 255);
+    QCOMPARE(saved.mid(offset, width), typed.left(width).toLatin1());
+    QCOMPARE(QByteArray(saved).remove(offset, width), QByteArray(255 - width, ' '));
+}
+
+void tst_NewRecord::failedSaveKeepsEverything_data()
+{
+    QTest::addColumn<qint64>("records");
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("read-only file") << qint64(3) << true << u"No se pudo escribir el registro 4"_s;
+    QTest::newRow("32767 records stored") << qint64(32767) << false << u"Desbordamiento"_s;
+}
+
+// The message tells what failed; the file, the counter and the typed texts
+// stay as they were, so that the user can try again or cancel.
+void tst_NewRecord::failedSaveKeepsEverything()
+{
+    QFETCH(qint64, records);
+    QFETCH(bool, readOnly);
+    QFETCH(QString, message);
+
+    QByteArray before;
+    for (qint64 i = 0; i < records; ++i)
+        before += DataFiles::record(QByteArray::number(i + 1));
+    QVERIFY(DataFiles::write(dataFilePath(), before));
+    if (readOnly)
+        QVERIFY(QFile::setPermissions(dataFilePath(), QFile::ReadOwner | QFile::ReadGroup));
+    QVERIFY(m_fixture->start());
+    QCOMPARE(nombre(), u"1              "_s);
+    const QString counterBefore = counterText();
+
+    press(Qt::Key_Return);
+    type(u"Zoe"_s);
+    MessageBoxCatcher catcher;
+    press(Qt::Key_Return);
+    QTRY_COMPARE(catcher.texts().size(), 1);
+    form()->activateWindow(); // as the window system does when the message closes
+    QVERIFY(QTest::qWaitForWindowActive(form()));
+
+    QVERIFY2(catcher.texts().first().startsWith(message), qPrintable(catcher.texts().first()));
+    QVERIFY(catcher.texts().first().contains(dataFilePath()));
+    QCOMPARE(DataFiles::read(dataFilePath()), before);
+    QVERIFY(inNewRecordMode());
+    QCOMPARE(nombre(), u"Zoe"_s);
+
+    // Cancelling then shows the record of before, with the count of before.
+    press(Qt::Key_Escape);
+    QVERIFY(inBrowseMode());
+    QCOMPARE(counterText(), counterBefore);
+    QCOMPARE(scrollBar(form())->maximum(), qMax<int>(1, records));
+    QCOMPARE(catcher.texts().size(), 1);
+}
+
+// Three contacts added and a fourth cancelled with the keyboard alone, then
+// back to the first with the scroll bar.
+void tst_NewRecord::keyboardOnlySession()
+{
+    QVERIFY(m_fixture->start());
+
+    press(Qt::Key_Return);
+    type(u"Ana"_s);
+    press(Qt::Key_Tab);
+    type(u"García"_s);
+    press(Qt::Key_Return);
+    QCOMPARE(counterText(), u"Registro 1/1"_s);
+
+    press(Qt::Key_Return);
+    type(u"Bea"_s);
+    press(Qt::Key_Return);
+    QCOMPARE(counterText(), u"Registro 2/2"_s);
+
+    press(Qt::Key_Escape); // "Nuevo" is the cancel button by now
+    type(u"Carmen"_s);
+    press(Qt::Key_Return);
+    QCOMPARE(counterText(), u"Registro 3/3"_s);
+
+    press(Qt::Key_Return);
+    type(u"Dora"_s);
+    press(Qt::Key_Escape);
+    QCOMPARE(counterText(), u"Registro 3/3"_s);
+    QCOMPARE(nombre(), u"Carmen         "_s);
+
+    press(Qt::Key_Tab);
+    QCOMPARE(focused(), scrollBar(form()));
+    press(Qt::Key_Left);
+    QCOMPARE(nombre(), u"Bea            "_s);
+    press(Qt::Key_Left);
+    QCOMPARE(nombre(), u"Ana            "_s);
+    QCOMPARE(textBox(form(), u"txtApellidos"_s)->text(), u"García"_s.leftJustified(50));
+    QCOMPARE(counterText(), u"Registro 1/3"_s);
+
+    QCOMPARE(DataFiles::read(dataFilePath()),
+             typedRecord("Ana", "Garc\xed" "a") + typedRecord("Bea") + typedRecord("Carmen"));
+}
+
+QTEST_MAIN(tst_NewRecord)
+#include "tst_newrecord.moc"
