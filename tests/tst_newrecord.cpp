@@ -9,6 +9,9 @@
 
 #include <optional>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace Qt::StringLiterals;
 using namespace FormControls;
 
@@ -50,6 +53,7 @@ private slots:
     void typingStopsAtTheFieldWidth();
     void failedSaveKeepsEverything_data();
     void failedSaveKeepsEverything();
+    void saveSucceedsAfterAFailure();
     void keyboardOnlySession();
 
 private:
@@ -69,6 +73,7 @@ private:
 void tst_NewRecord::initTestCase()
 {
     QVERIFY2(dropPermissionOverrides(), "cannot give up root's permission overrides");
+    std::signal(SIGXFSZ, SIG_IGN); // a write past the size limit fails with EFBIG instead
 }
 
 void tst_NewRecord::init()
@@ -359,11 +364,14 @@ void tst_NewRecord::typingStopsAtTheFieldWidth()
 void tst_NewRecord::failedSaveKeepsEverything_data()
 {
     QTest::addColumn<qint64>("records");
-    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("read-only file") << qint64(3) << true << u"No se pudo escribir el registro 4"_s;
-    QTest::newRow("32767 records stored") << qint64(32767) << false << u"Desbordamiento"_s;
+    QTest::newRow("read-only file") << qint64(3) << u"read-only"_s
+                                    << u"No se pudo añadir un registro"_s;
+    QTest::newRow("write stops part-way") << qint64(3) << u"size limit"_s
+                                          << u"No se pudo escribir el registro 4"_s;
+    QTest::newRow("32767 records stored") << qint64(32767) << QString() << u"Desbordamiento"_s;
 }
 
 // The message tells what failed; the file, the counter and the typed texts
@@ -371,14 +379,14 @@ void tst_NewRecord::failedSaveKeepsEverything_data()
 void tst_NewRecord::failedSaveKeepsEverything()
 {
     QFETCH(qint64, records);
-    QFETCH(bool, readOnly);
+    QFETCH(QString, fault);
     QFETCH(QString, message);
 
     QByteArray before;
     for (qint64 i = 0; i < records; ++i)
         before += DataFiles::record(QByteArray::number(i + 1));
     QVERIFY(DataFiles::write(dataFilePath(), before));
-    if (readOnly)
+    if (fault == u"read-only")
         QVERIFY(QFile::setPermissions(dataFilePath(), QFile::ReadOwner | QFile::ReadGroup));
     QVERIFY(m_fixture->start());
     QCOMPARE(nombre(), u"1              "_s);
@@ -386,9 +394,17 @@ void tst_NewRecord::failedSaveKeepsEverything()
 
     press(Qt::Key_Return);
     type(u"Zoe"_s);
+    rlimit saved;
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    if (fault == u"size limit") { // the file may grow by 100 bytes, not by a record
+        rlimit limited = saved;
+        limited.rlim_cur = before.size() + 100;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    }
     MessageBoxCatcher catcher;
     press(Qt::Key_Return);
     QTRY_COMPARE(catcher.texts().size(), 1);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
     form()->activateWindow(); // as the window system does when the message closes
     QVERIFY(QTest::qWaitForWindowActive(form()));
 
@@ -403,6 +419,28 @@ void tst_NewRecord::failedSaveKeepsEverything()
     QVERIFY(inBrowseMode());
     QCOMPARE(counterText(), counterBefore);
     QCOMPARE(scrollBar(form())->maximum(), qMax<int>(1, records));
+    QCOMPARE(catcher.texts().size(), 1);
+}
+
+// With the fault gone, the same typed texts save at the next try.
+void tst_NewRecord::saveSucceedsAfterAFailure()
+{
+    QVERIFY(m_fixture->startWith(threeRecords()));
+    QVERIFY(QFile::setPermissions(dataFilePath(), QFile::ReadOwner));
+    press(Qt::Key_Return);
+    type(u"Dora"_s);
+    MessageBoxCatcher catcher;
+    press(Qt::Key_Return);
+    QTRY_COMPARE(catcher.texts().size(), 1);
+    form()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form()));
+    QVERIFY(inNewRecordMode());
+
+    QVERIFY(QFile::setPermissions(dataFilePath(), QFile::ReadOwner | QFile::WriteOwner));
+    press(Qt::Key_Return);
+    QVERIFY(inBrowseMode());
+    QCOMPARE(counterText(), u"Registro 4/4"_s);
+    QCOMPARE(DataFiles::read(dataFilePath()), threeRecords() + typedRecord("Dora"));
     QCOMPARE(catcher.texts().size(), 1);
 }
 

@@ -2,12 +2,17 @@
 #include "data/recordfile.h"
 
 #include "datafiles.h"
+#include "unprivileged.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <optional>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -16,6 +21,7 @@ class tst_RecordFile : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
 
     void dataFilePath_data();
@@ -25,6 +31,12 @@ private slots:
     void readsEachRecordAtItsPlace();
     void writesRecordAtItsPlace_data();
     void writesRecordAtItsPlace();
+    void appendsAfterTheLastWholeRecord_data();
+    void appendsAfterTheLastWholeRecord();
+    void failedAppendLeavesTheFileAsItWas_data();
+    void failedAppendLeavesTheFileAsItWas();
+    void newFileIsForItsOwnerOnly();
+    void existingFileKeepsItsPermissions();
     void failuresNameOperationPathAndReason_data();
     void failuresNameOperationPathAndReason();
 
@@ -32,6 +44,12 @@ private:
     std::optional<QTemporaryDir> m_directory;
     QString m_path;
 };
+
+void tst_RecordFile::initTestCase()
+{
+    QVERIFY2(dropPermissionOverrides(), "cannot give up root's permission overrides");
+    std::signal(SIGXFSZ, SIG_IGN); // a write past the size limit fails with EFBIG instead
+}
 
 void tst_RecordFile::init()
 {
@@ -146,6 +164,122 @@ void tst_RecordFile::writesRecordAtItsPlace()
     QCOMPARE(after.size(), number * 255);
     QCOMPARE(after.left((number - 1) * 255), before.left((number - 1) * 255));
     QCOMPARE(after.mid((number - 1) * 255), record.bytes());
+}
+
+void tst_RecordFile::appendsAfterTheLastWholeRecord_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<qint16>("number");
+
+    const QByteArray two = DataFiles::record("Ana") + DataFiles::record("Bea");
+    QTest::newRow("into an empty file") << QByteArray() << qint16(1);
+    QTest::newRow("after two") << two << qint16(3);
+    QTest::newRow("over a stray piece of 90 bytes") << two + QByteArray(90, 'x') << qint16(3);
+    QTest::newRow("over a stray piece of 254 bytes") << two + QByteArray(254, 'x') << qint16(3);
+    QTest::newRow("as the last possible") << QByteArray(32766 * 255, 'z') << qint16(32767);
+}
+
+void tst_RecordFile::appendsAfterTheLastWholeRecord()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(qint16, number);
+    QVERIFY(DataFiles::write(m_path, before));
+
+    AddressRecord record;
+    record.setField(AddressRecord::Apellidos, u"Pérez"_s);
+    RecordFile file(m_path);
+    QVERIFY(file.open());
+    QCOMPARE(file.appendRecord(record), std::optional<qint16>(number));
+    file.close();
+
+    const QByteArray after = DataFiles::read(m_path);
+    QCOMPARE(after.size(), number * 255);
+    QCOMPARE(after.left((number - 1) * 255), before.left((number - 1) * 255));
+    QCOMPARE(after.mid((number - 1) * 255), record.bytes());
+}
+
+void tst_RecordFile::failedAppendLeavesTheFileAsItWas_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message");
+
+    const QByteArray two = DataFiles::record("Ana") + DataFiles::record("Bea");
+    const QByteArray stray(90, 'x');
+    QTest::newRow("write stops part-way") << two << u"size limit"_s
+                                          << u"No se pudo escribir el registro 3"_s;
+    QTest::newRow("write stops part-way over a stray piece")
+            << two + stray << u"size limit"_s << u"No se pudo escribir el registro 3"_s;
+    QTest::newRow("no room for a single byte") << two << u"no room"_s
+                                               << u"No se pudo escribir el registro 3"_s;
+    QTest::newRow("read-only file") << two << u"read-only"_s << u"No se pudo añadir"_s;
+    QTest::newRow("32767 records") << QByteArray(32767 * 255, 'z') << QString()
+                                   << u"Desbordamiento"_s;
+    QTest::newRow("32767 records and a stray piece") << QByteArray(32767 * 255, 'z') + stray
+                                                     << QString() << u"Desbordamiento"_s;
+}
+
+// The system refuses the write itself: a file-size limit cuts it off after
+// some bytes, or before any, as a full disk would.
+void tst_RecordFile::failedAppendLeavesTheFileAsItWas()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, fault);
+    QFETCH(QString, message);
+    QVERIFY(DataFiles::write(m_path, before));
+    if (fault == u"read-only")
+        QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner));
+
+    RecordFile file(m_path);
+    QVERIFY(file.open());
+    AddressRecord record;
+    record.setField(AddressRecord::Nombre, u"Zoe"_s);
+
+    rlimit saved;
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = before.size() + (fault == u"size limit" ? 100 : 0);
+    const bool limit = fault == u"size limit" || fault == u"no room";
+    if (limit)
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const std::optional<qint16> number = file.appendRecord(record);
+    if (limit)
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
+
+    QVERIFY(!number);
+    QVERIFY2(file.errorString().startsWith(message), qPrintable(file.errorString()));
+    QVERIFY2(!file.errorString().contains(u"Además"_s), qPrintable(file.errorString()));
+    file.close();
+    QCOMPARE(DataFiles::read(m_path), before);
+}
+
+void tst_RecordFile::newFileIsForItsOwnerOnly()
+{
+    const mode_t savedMask = umask(0);
+    RecordFile file(m_path);
+    const bool opened = file.open();
+    umask(savedMask);
+    QVERIFY(opened);
+
+    struct stat status;
+    QCOMPARE(stat(QFile::encodeName(m_path).constData(), &status), 0);
+    QCOMPARE(status.st_mode & 07777, mode_t(0600));
+}
+
+void tst_RecordFile::existingFileKeepsItsPermissions()
+{
+    QVERIFY(DataFiles::write(m_path, DataFiles::record("Ana")));
+    QVERIFY(chmod(QFile::encodeName(m_path).constData(), 0664) == 0);
+
+    RecordFile file(m_path);
+    QVERIFY(file.open());
+    QVERIFY(file.appendRecord(AddressRecord()));
+    file.close();
+
+    struct stat status;
+    QCOMPARE(stat(QFile::encodeName(m_path).constData(), &status), 0);
+    QCOMPARE(status.st_mode & 07777, mode_t(0664));
+    QCOMPARE(QFileInfo(m_path).size(), 510);
 }
 
 void tst_RecordFile::failuresNameOperationPathAndReason_data()

@@ -1,8 +1,10 @@
 #include "recordfile.h"
 
 #include "addressrecord.h"
+#include "platformfile.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -36,10 +38,14 @@ RecordFile::RecordFile(const QString &path)
 {
 }
 
+// Contacts are personal: a file created here is for its owner alone. An
+// existing file keeps its permissions.
 bool RecordFile::open()
 {
-    if (m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
-        return true;
+    const bool creating = !m_file.exists();
+    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+    if (m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered, ownerOnly))
+        return !creating || syncNewFile();
     const QString reason = m_file.errorString();
     if (m_file.exists() && m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         m_readOnlyReason = reason;
@@ -79,28 +85,92 @@ bool RecordFile::readRecord(qint16 number, AddressRecord &record)
                         .arg(displayPath(), reason));
 }
 
-// A record that cannot be written whole is cut off again: the file keeps
-// its old length.
 bool RecordFile::writeRecord(qint16 number, const AddressRecord &record)
 {
     QString reason = m_readOnlyReason;
     if (m_file.isWritable()) {
-        const qint64 oldSize = m_file.size();
         if (m_file.seek(position(number)) && writeAll(m_file, record.bytes()))
             return true;
         reason = m_file.errorString();
-        if (!m_file.resize(oldSize))
-            reason += QStringLiteral("; tampoco se pudo devolver el archivo a su tamaño anterior (%1)")
-                              .arg(m_file.errorString());
     }
     return fail(QStringLiteral("No se pudo escribir el registro %1 en el archivo de datos «%2»: %3.")
                         .arg(number)
                         .arg(displayPath(), reason));
 }
 
+// Another copy of the program may be appending to the same file: the place
+// of the new record is taken from the file itself, under an exclusive lock
+// held until the record is on stable storage.
+std::optional<qint16> RecordFile::appendRecord(const AddressRecord &record)
+{
+    QString reason = m_readOnlyReason;
+    if (!m_file.isWritable() || !PlatformFile::lockExclusive(m_file, &reason)) {
+        fail(QStringLiteral("No se pudo añadir un registro al archivo de datos «%1»: %2.")
+                     .arg(displayPath(), reason));
+        return std::nullopt;
+    }
+    const std::optional<qint16> number = appendLocked(record);
+    PlatformFile::unlock(m_file);
+    return number;
+}
+
+// The record goes after the last whole record, over any stray piece of one
+// that an interrupted write left behind. If it cannot be written whole and
+// made durable, the file gets back its old bytes.
+std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
+{
+    const qint64 oldSize = m_file.size();
+    const qint64 count = oldSize / AddressRecord::Length;
+    if (count >= MaxRecords) {
+        fail(QStringLiteral("Desbordamiento: el archivo de datos «%1» ya tiene %2 registros, "
+                            "el máximo.")
+                     .arg(displayPath())
+                     .arg(count));
+        return std::nullopt;
+    }
+    const qint16 number = qint16(count + 1);
+    const QByteArray strayPiece = m_file.seek(position(number)) ? m_file.readAll() : QByteArray();
+
+    if (!writeRecord(number, record)) {
+        restore(oldSize, strayPiece);
+        return std::nullopt;
+    }
+    QString reason;
+    if (!PlatformFile::syncData(m_file, &reason)) {
+        fail(QStringLiteral("No se pudo guardar en el disco el registro %1 del archivo de datos "
+                            "«%2»: %3.")
+                     .arg(number)
+                     .arg(displayPath(), reason));
+        restore(oldSize, strayPiece);
+        return std::nullopt;
+    }
+    return number;
+}
+
+void RecordFile::restore(qint64 size, const QByteArray &strayPiece)
+{
+    const bool restored = m_file.resize(size)
+            && (strayPiece.isEmpty()
+                || (m_file.seek(size - strayPiece.size()) && writeAll(m_file, strayPiece)));
+    if (!restored)
+        m_errorString += QStringLiteral(" Además, el archivo no se pudo devolver a su estado "
+                                        "anterior: %1.")
+                                 .arg(m_file.errorString());
+}
+
 void RecordFile::close()
 {
     m_file.close();
+}
+
+bool RecordFile::syncNewFile()
+{
+    QString reason;
+    if (PlatformFile::syncDirectory(QFileInfo(m_file).absolutePath(), &reason))
+        return true;
+    m_file.close();
+    return fail(QStringLiteral("No se pudo abrir el archivo de datos «%1»: %2.")
+                        .arg(displayPath(), reason));
 }
 
 QString RecordFile::displayPath() const

@@ -29,11 +29,18 @@ public:
     std::optional<qint16> countRecords();
     bool readRecord(qint16 number, AddressRecord &record);
     bool writeRecord(qint16 number, const AddressRecord &record);
+    // Adds the record after the last whole record in the file, as the file
+    // stands now, and returns its number once it is on stable storage. On a
+    // failure nothing in the file has changed.
+    std::optional<qint16> appendRecord(const AddressRecord &record);
     void close();
 
     QString errorString() const { return m_errorString; }
 
 private:
+    std::optional<qint16> appendLocked(const AddressRecord &record);
+    void restore(qint64 size, const QByteArray &strayPiece);
+    bool syncNewFile();
     QString displayPath() const;
     bool fail(const QString &message);
 

@@ -4,7 +4,6 @@
 #include "data/recordfile.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -344,25 +343,21 @@ void frmVentolia::cmdAceptar_Click()
     cmdNuevo_Click();
 }
 
+// The new record's number comes from the file: if another copy of the
+// program has added records meanwhile, the count jumps past them.
 bool frmVentolia::saveRecord()
 {
     for (int field = 0; field < AddressRecord::FieldCount; ++field)
         record.setField(AddressRecord::Field(field), textBoxes[field]->text());
 
-    if (recordCount == RecordFile::MaxRecords) {
-        showError(QStringLiteral("Desbordamiento: el archivo de datos «%1» ya tiene %2 registros, "
-                                 "el máximo. No se ha guardado el nuevo registro.")
-                          .arg(QDir::toNativeSeparators(dataFilePath))
-                          .arg(recordCount));
-        return false;
-    }
     RecordFile file(dataFilePath);
-    if (!file.open() || !file.writeRecord(recordCount + 1, record)) {
+    const std::optional<qint16> number = file.open() ? file.appendRecord(record) : std::nullopt;
+    if (!number) {
         showError(file.errorString());
         return false;
     }
     file.close();
-    ++recordCount;
+    recordCount = *number;
     currentRecord = recordCount;
     return true;
 }
