@@ -2,14 +2,16 @@
 # missing from Debian's packages first.
 
 BUILD_DIR ?= build
+SANITIZE_DIR ?= build-sanitize
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-PACKAGES := cmake make g++ qt6-base-dev fonts-dejavu-core
+# clang and its runtimes: the sanitizer build and the fuzzer.
+PACKAGES := cmake make g++ clang libclang-rt-dev qt6-base-dev fonts-dejavu-core
 
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build sanitize-build run test clean
 
 all: build
 
@@ -28,11 +30,19 @@ build: deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 	cmake --build $(BUILD_DIR) --parallel $(JOBS)
 
+# Every test again with AddressSanitizer and UndefinedBehaviorSanitizer, and
+# the record encoding's fuzzer.
+sanitize-build: deps
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+		-DVENTOLIA_SANITIZE=ON
+	cmake --build $(SANITIZE_DIR) --parallel $(JOBS)
+
 run: build
 	$(BUILD_DIR)/bin/ventolia
 
-test: build
+test: build sanitize-build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --parallel $(JOBS)
+	ctest --test-dir $(SANITIZE_DIR) --output-on-failure --parallel $(JOBS)
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
