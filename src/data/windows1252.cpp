@@ -8,6 +8,20 @@ namespace {
 constexpr char codecName[] = "windows-1252";
 constexpr char unmappable = '?';
 
+// Opening a converter by name costs more than converting a record, so each
+// thread keeps one of each. Stateless: no conversion carries over to the next.
+QStringDecoder &decoder()
+{
+    thread_local QStringDecoder decoder(codecName, QStringConverter::Flag::Stateless);
+    return decoder;
+}
+
+QStringEncoder &encoder()
+{
+    thread_local QStringEncoder encoder(codecName, QStringConverter::Flag::Stateless);
+    return encoder;
+}
+
 // QStringEncoder substitutes byte 0x1A (SUB) for a character it cannot map and
 // writes nothing at all for a few default-ignorable ones, so each character is
 // encoded on its own and anything but one genuine byte becomes '?'.
@@ -26,13 +40,11 @@ namespace Windows1252 {
 
 QString decode(QByteArrayView bytes)
 {
-    QStringDecoder decoder(codecName, QStringConverter::Flag::Stateless);
-    return decoder.decode(bytes);
+    return decoder().decode(bytes);
 }
 
 QByteArray encode(QStringView text, qsizetype maxCharacters)
 {
-    QStringEncoder encoder(codecName, QStringConverter::Flag::Stateless);
     QByteArray bytes;
     bytes.reserve(qMin(text.size(), maxCharacters));
     for (qsizetype i = 0; i < text.size() && bytes.size() < maxCharacters; ++i) {
@@ -40,7 +52,7 @@ QByteArray encode(QStringView text, qsizetype maxCharacters)
         // its first half, and its second half encodes as the one '?'.
         if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
             ++i;
-        bytes += encodeCharacter(encoder, text[i]);
+        bytes += encodeCharacter(encoder(), text[i]);
     }
     return bytes;
 }

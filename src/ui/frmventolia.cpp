@@ -1,6 +1,6 @@
 #include "frmventolia.h"
 
-#include "fontfitting.h"
+#include "formlayout.h"
 #include "data/recordfile.h"
 
 #include <QApplication>
@@ -10,75 +10,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStyle>
-#include <QStyleOptionFrame>
 
 #include <cstdlib>
 
 namespace {
 
-// The layout is drawn in twips; 15 twips make one device-independent pixel.
-constexpr int pixels(int twips)
-{
-    return twips / 15;
-}
-
-constexpr QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(pixels(left), pixels(top), pixels(width), pixels(height));
-}
-
-// A field's label stands left of its text box, with the same top; in twips.
-struct FieldControls
-{
-    const char *stem; // lbl<stem> labels txt<stem>
-    const char *caption;
-    int labelLeft;
-    int top;
-    int boxLeft;
-    int boxWidth;
-};
-constexpr int boxHeight = 285;
-
-// In the order of AddressRecord's fields.
-const FieldControls fieldControls[AddressRecord::FieldCount] = {
-    { "Nombre", "Nombre:", 240, 360, 1800, 2295 },
-    { "Apellidos", "Apellidos:", 240, 720, 1800, 2295 },
-    { "FechaDeNacimiento", "Fecha de nacimiento:", 240, 1080, 1800, 2295 },
-    { "Calle", "Calle:", 240, 1440, 1800, 2295 },
-    { "Portal", "Nº de portal:", 240, 1800, 1800, 735 },
-    { "Piso", "Piso:", 2880, 1800, 3360, 735 },
-    { "Letra", "Letra:", 240, 2160, 1800, 2295 },
-    { "Ciudad", "Ciudad:", 240, 2520, 1800, 2295 },
-    { "Provincia", "Provincia:", 4440, 360, 6000, 2295 },
-    { "CodPostal", "Código postal:", 4440, 720, 6000, 2295 },
-    { "Teléfono", "Nº de teléfono:", 4440, 1080, 6000, 2295 },
-    { "Email", "E-mail:", 4440, 1440, 6000, 2295 },
-    { "Web", "Web:", 4440, 1800, 6000, 2295 },
-    { "Padre", "Nombre del padre:", 4440, 2160, 6000, 2295 },
-    { "Madre", "Nombre de la madre:", 4440, 2520, 6000, 2295 },
-};
-
-constexpr QSize clientSize(pixels(8550), pixels(3615));
-constexpr QRect aceptarGeometry = twipsRect(6000, 3000, 1095, 375);
-constexpr QRect nuevoGeometry = twipsRect(7200, 3000, 1095, 375);
-constexpr QRect scrollBarGeometry = twipsRect(240, 3120, 5535, 255);
-constexpr QRect counterGeometry = twipsRect(6000, 3120, 1095, 255);
-
 const QString title = QStringLiteral("Ventolia");
 const QString nuevoCaption = QStringLiteral("Nuevo");
-
-// True when the box's font is no taller than the room the box has for a line.
-bool showsTextWhole(const QLineEdit *box)
-{
-    QStyleOptionFrame option;
-    option.initFrom(box);
-    option.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, box);
-    const QRect textArea = box->style()
-                                   ->subElementRect(QStyle::SE_LineEditContents, &option, box)
-                                   .marginsRemoved(box->textMargins());
-    return box->fontMetrics().height() <= textArea.height();
-}
 
 } // namespace
 
@@ -87,9 +25,11 @@ frmVentolia::frmVentolia(const QString &programDirectory, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmVentolia"));
     setWindowTitle(title);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/ventolia.xpm")));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/ventolia.png")));
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(clientSize);
+    setFixedSize(FormLayout::clientSize());
+    // Before the controls exist, so that they are created with it.
+    setFont(FormLayout::fittingFont(font(), style()));
 
     // Created in tab order: the focus starts on the first control that takes it.
     createButtons();
@@ -97,23 +37,24 @@ frmVentolia::frmVentolia(const QString &programDirectory, QWidget *parent)
     createScrollBar();
     createCounter();
     arrangeTabOrder();
-    fitFontToLayout();
+    counterFonts = FittedFonts(font(), lblRegistro->contentsRect().width());
 }
 
 void frmVentolia::createFieldControls()
 {
     for (int field = 0; field < AddressRecord::FieldCount; ++field) {
-        const FieldControls &controls = fieldControls[field];
+        const FormLayout::FieldControls controls = FormLayout::fieldControls(AddressRecord::Field(field));
         const QString stem = QString::fromUtf8(controls.stem);
 
         QLabel *label = new QLabel(QString::fromUtf8(controls.caption), this);
         label->setObjectName(QLatin1String("lbl") + stem);
-        label->move(pixels(controls.labelLeft), pixels(controls.top));
+        label->move(controls.labelPosition);
+        label->adjustSize();
         fieldLabels[field] = label;
 
         QLineEdit *box = new QLineEdit(this);
         box->setObjectName(QLatin1String("txt") + stem);
-        box->setGeometry(twipsRect(controls.boxLeft, controls.top, controls.boxWidth, boxHeight));
+        box->setGeometry(controls.boxGeometry);
         box->setMaxLength(AddressRecord::width(AddressRecord::Field(field)));
         box->setReadOnly(true);
         textBoxes[field] = box;
@@ -124,14 +65,14 @@ void frmVentolia::createButtons()
 {
     cmdAceptar = new QPushButton(QStringLiteral("Aceptar"), this);
     cmdAceptar->setObjectName(QStringLiteral("cmdAceptar"));
-    cmdAceptar->setGeometry(aceptarGeometry);
+    cmdAceptar->setGeometry(FormLayout::aceptarGeometry());
     cmdAceptar->setAutoDefault(true);
     cmdAceptar->hide();
     connect(cmdAceptar, &QPushButton::clicked, this, &frmVentolia::cmdAceptar_Click);
 
     cmdNuevo = new QPushButton(nuevoCaption, this);
     cmdNuevo->setObjectName(QStringLiteral("cmdNuevo"));
-    cmdNuevo->setGeometry(nuevoGeometry);
+    cmdNuevo->setGeometry(FormLayout::nuevoGeometry());
     cmdNuevo->setAutoDefault(true);
     cmdNuevo->setDefault(true);
     connect(cmdNuevo, &QPushButton::clicked, this, &frmVentolia::cmdNuevo_Click);
@@ -141,7 +82,7 @@ void frmVentolia::createScrollBar()
 {
     hsbVentolia = new QScrollBar(Qt::Horizontal, this);
     hsbVentolia->setObjectName(QStringLiteral("hsbVentolia"));
-    hsbVentolia->setGeometry(scrollBarGeometry);
+    hsbVentolia->setGeometry(FormLayout::scrollBarGeometry());
     hsbVentolia->setRange(1, 1);
     hsbVentolia->setSingleStep(1);
     hsbVentolia->setPageStep(1);
@@ -159,7 +100,7 @@ void frmVentolia::createCounter()
 {
     lblRegistro = new QLabel(this);
     lblRegistro->setObjectName(QStringLiteral("lblRegistro"));
-    lblRegistro->setGeometry(counterGeometry);
+    lblRegistro->setGeometry(FormLayout::counterGeometry());
     lblRegistro->stackUnder(cmdAceptar);
 }
 
@@ -197,31 +138,6 @@ bool frmVentolia::eventFilter(QObject *watched, QEvent *event)
     const bool forward = (key->key() == Qt::Key_Right) != hsbVentolia->isRightToLeft();
     hsbVentolia->triggerAction(forward ? QAbstractSlider::SliderSingleStepAdd
                                        : QAbstractSlider::SliderSingleStepSub);
-    return true;
-}
-
-// The layout's positions were drawn for a smaller font than today's defaults;
-// they never move, so the font gives way where the default would not fit.
-void frmVentolia::fitFontToLayout()
-{
-    setFont(largestFittingFont(font(), [this](const QFont &candidate) {
-        setFont(candidate);
-        for (QLabel *label : fieldLabels)
-            label->adjustSize();
-        return layoutFits();
-    }));
-    for (QLabel *label : fieldLabels)
-        label->adjustSize();
-}
-
-bool frmVentolia::layoutFits() const
-{
-    for (int field = 0; field < AddressRecord::FieldCount; ++field) {
-        if (fieldLabels[field]->geometry().right() >= textBoxes[field]->x())
-            return false;
-        if (!showsTextWhole(textBoxes[field]))
-            return false;
-    }
     return true;
 }
 
@@ -390,7 +306,7 @@ void frmVentolia::showCounter()
 void frmVentolia::setCounterCaption(const QString &caption)
 {
     lblRegistro->setText(caption);
-    lblRegistro->setFont(fontFittingWidth(font(), caption, lblRegistro->contentsRect().width()));
+    lblRegistro->setFont(counterFonts.fontFor(caption));
 }
 
 void frmVentolia::showError(const QString &message)

@@ -2,6 +2,7 @@
 #define FRMVENTOLIA_H
 
 #include "data/addressrecord.h"
+#include "ui/fittedfonts.h"
 
 #include <QDialog>
 
@@ -42,8 +43,6 @@ private:
     void createScrollBar();
     void createCounter();
     void arrangeTabOrder();
-    void fitFontToLayout();
-    bool layoutFits() const;
 
     bool loadRecords();
     void ShowRecord(qint16 number);
@@ -69,6 +68,7 @@ private:
     QPushButton *cmdNuevo = nullptr;
     QScrollBar *hsbVentolia = nullptr;
     QLabel *lblRegistro = nullptr;
+    FittedFonts counterFonts;
     QPushButton *cancelButton = nullptr; // pressed by Escape; none at start
     bool ending = false;
 };
