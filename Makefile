@@ -7,11 +7,12 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
 # clang and its runtimes: the sanitizer build and the fuzzer.
-PACKAGES := cmake make g++ clang libclang-rt-dev qt6-base-dev fonts-dejavu-core
+PACKAGES := cmake make g++ clang libclang-rt-dev qt6-base-dev fonts-dejavu-core \
+	libbenchmark-dev
 
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 
-.PHONY: all deps build sanitize-build run test clean
+.PHONY: all deps build sanitize-build run test bench clean
 
 all: build
 
@@ -43,6 +44,11 @@ run: build
 test: build sanitize-build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --parallel $(JOBS)
 	ctest --test-dir $(SANITIZE_DIR) --output-on-failure --parallel $(JOBS)
+
+# Not part of `make test`: figures, not pass or fail. Run from the build
+# folder, which lies on a real disk, so that flushes cost what they cost.
+bench: build
+	cd $(BUILD_DIR) && ./bench/ventolia_bench
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)

@@ -1,0 +1,78 @@
+// The record file alone: each benchmark opens, does one thing and closes, as
+// the window does it.
+
+#include "benchfolder.h"
+
+#include "data/addressrecord.h"
+#include "data/recordfile.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void openOrDie(RecordFile &file)
+{
+    if (!file.open())
+        qFatal("%s", qPrintable(file.errorString()));
+}
+
+void countRecords(benchmark::State &state)
+{
+    const BenchFolder folder(int(state.range(0)));
+    for (auto _ : state) {
+        RecordFile file(folder.dataFilePath());
+        openOrDie(file);
+        benchmark::DoNotOptimize(file.countRecords());
+        file.close();
+    }
+}
+BENCHMARK(countRecords)->Name("Data/Count")->Arg(0)->Arg(1000)->Arg(32767);
+
+void readRecord(benchmark::State &state)
+{
+    static const BenchFolder folder(RecordFile::MaxRecords);
+    const auto number = qint16(state.range(0));
+    AddressRecord record;
+    for (auto _ : state) {
+        RecordFile file(folder.dataFilePath());
+        openOrDie(file);
+        if (!file.readRecord(number, record))
+            qFatal("%s", qPrintable(file.errorString()));
+        file.close();
+    }
+}
+BENCHMARK(readRecord)->Name("Data/ReadRecord")->Arg(1)->Arg(32767);
+
+// Open, lock, count, write, flush to stable storage, unlock, close.
+void appendDurably(benchmark::State &state)
+{
+    const BenchFolder folder(1000);
+    AddressRecord record;
+    record.setField(AddressRecord::Nombre, QStringLiteral("Zoe"));
+    for (auto _ : state) {
+        RecordFile file(folder.dataFilePath());
+        openOrDie(file);
+        if (!file.appendRecord(record))
+            qFatal("%s", qPrintable(file.errorString()));
+        file.close();
+    }
+}
+BENCHMARK(appendDurably)->Name("Data/Append/Flushed")->Iterations(2000)->UseRealTime();
+
+// Open, write the record after the last one, close: no lock and no flush.
+void appendWithoutFlush(benchmark::State &state)
+{
+    const BenchFolder folder(1000);
+    AddressRecord record;
+    record.setField(AddressRecord::Nombre, QStringLiteral("Zoe"));
+    for (auto _ : state) {
+        RecordFile file(folder.dataFilePath());
+        openOrDie(file);
+        if (!file.writeRecord(1001, record))
+            qFatal("%s", qPrintable(file.errorString()));
+        file.close();
+    }
+}
+BENCHMARK(appendWithoutFlush)->Name("Data/Append/NotFlushed")->UseRealTime();
+
+} // namespace
