@@ -6,6 +6,7 @@
 #include "formfixture.h"
 #include "messageboxcatcher.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QEventLoop>
 #include <QTest>
@@ -35,6 +36,9 @@ private slots:
     void controlGeometry();
     void labelsFitBeforeTheirBoxes_data();
     void labelsFitBeforeTheirBoxes();
+    void accessibleNames_data();
+    void accessibleNames();
+    void scalesWithTheScreen();
     void tabOrderAtStart();
     void lockedBoxesTakeFocusButNoTyping();
     void startsWithoutFile();
@@ -182,7 +186,8 @@ void tst_frmVentolia::labelsFitBeforeTheirBoxes()
     QCOMPARE(label->size(), label->sizeHint());
     QCOMPARE(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
     QCOMPARE(label->focusPolicy(), Qt::NoFocus);
-    QVERIFY(label->buddy() == nullptr || label->buddy() == box);
+    QCOMPARE(label->buddy(), box);
+    QVERIFY(!caption.contains(u'&')); // no access key
 
     // The whole caption is drawn, and it ends before the box begins.
     QVERIFY(label->fontMetrics().horizontalAdvance(caption) <= label->width());
@@ -195,6 +200,58 @@ void tst_frmVentolia::labelsFitBeforeTheirBoxes()
     QVERIFY(box->fontMetrics().height() <= box->height() - 2);
     // Never larger than the toolkit's default.
     QVERIFY(label->font().pointSizeF() <= QApplication::font().pointSizeF());
+}
+
+void tst_frmVentolia::accessibleNames_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QAccessible::Role>("role");
+
+    const QStringList captions = { u"Nombre:"_s, u"Apellidos:"_s, u"Fecha de nacimiento:"_s,
+                                   u"Calle:"_s, u"Nº de portal:"_s, u"Piso:"_s, u"Letra:"_s,
+                                   u"Ciudad:"_s, u"Provincia:"_s, u"Código postal:"_s,
+                                   u"Nº de teléfono:"_s, u"E-mail:"_s, u"Web:"_s,
+                                   u"Nombre del padre:"_s, u"Nombre de la madre:"_s };
+    for (qsizetype i = 0; i < textBoxNames.size(); ++i)
+        QTest::newRow(qPrintable(textBoxNames[i])) << textBoxNames[i] << captions[i]
+                                                   << QAccessible::EditableText;
+    QTest::newRow("hsbVentolia") << u"hsbVentolia"_s << u"Elegir registro"_s << QAccessible::ScrollBar;
+    QTest::newRow("lblRegistro") << u"lblRegistro"_s << u"Registro 2/3"_s << QAccessible::StaticText;
+    QTest::newRow("cmdNuevo") << u"cmdNuevo"_s << u"Nuevo"_s << QAccessible::Button;
+}
+
+// What a screen reader is told of each control.
+void tst_frmVentolia::accessibleNames()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, name);
+    QFETCH(QAccessible::Role, role);
+
+    QVERIFY(startWith(threeRecords()));
+    scrollBar(form())->setValue(2);
+    QAccessibleInterface *accessible =
+            QAccessible::queryAccessibleInterface(form()->findChild<QWidget *>(control));
+    QVERIFY(accessible);
+    QCOMPARE(accessible->text(QAccessible::Name), name);
+    QCOMPARE(accessible->role(), role);
+    if (role == QAccessible::ScrollBar)
+        QCOMPARE(accessible->valueInterface()->currentValue().toInt(), 2);
+}
+
+// Run at QT_SCALE_FACTOR=2 as well: the same layout in device-independent
+// pixels, drawn with twice as many device pixels.
+void tst_frmVentolia::scalesWithTheScreen()
+{
+    QVERIFY(startWith(threeRecords()));
+    const qreal scale = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+            ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
+            : 1.0;
+    QCOMPARE(form()->devicePixelRatio(), scale);
+    QCOMPARE(form()->size(), QSize(570, 241));
+    const QPixmap picture = form()->grab();
+    QCOMPARE(picture.size(), QSize(570, 241) * scale);
+    QCOMPARE(picture.deviceIndependentSize().toSize(), QSize(570, 241));
 }
 
 void tst_frmVentolia::tabOrderAtStart()

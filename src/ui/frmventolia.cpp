@@ -58,6 +58,8 @@ void frmVentolia::createFieldControls()
         box->setMaxLength(AddressRecord::width(AddressRecord::Field(field)));
         box->setReadOnly(true);
         textBoxes[field] = box;
+        label->setBuddy(box); // a screen reader names the box after its label
+
     }
 }
 
@@ -83,6 +85,7 @@ void frmVentolia::createScrollBar()
     hsbVentolia = new QScrollBar(Qt::Horizontal, this);
     hsbVentolia->setObjectName(QStringLiteral("hsbVentolia"));
     hsbVentolia->setGeometry(FormLayout::scrollBarGeometry());
+    hsbVentolia->setAccessibleName(QStringLiteral("Elegir registro"));
     hsbVentolia->setRange(1, 1);
     hsbVentolia->setSingleStep(1);
     hsbVentolia->setPageStep(1);
