@@ -7,12 +7,17 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
 # clang and its runtimes: the sanitizer build and the fuzzer.
+# desktop-file-utils: the launcher is validated by the tests.
 PACKAGES := cmake make g++ clang libclang-rt-dev qt6-base-dev fonts-dejavu-core \
-	libbenchmark-dev
+	libbenchmark-dev desktop-file-utils
+
+# Where `make install` puts the program's folder: under the user's home, as
+# the program keeps its data file beside itself.
+PREFIX ?= $(HOME)/.local/lib/ventolia
 
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 
-.PHONY: all deps build sanitize-build run test bench clean
+.PHONY: all deps build sanitize-build run test bench install package clean
 
 all: build
 
@@ -49,6 +54,14 @@ test: build sanitize-build
 # folder, which lies on a real disk, so that flushes cost what they cost.
 bench: build
 	cd $(BUILD_DIR) && ./bench/ventolia_bench
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+	"$(PREFIX)/install-launcher"
+
+# A portable archive in $(BUILD_DIR): unpacked anywhere, the program runs there.
+package: build
+	cd $(BUILD_DIR) && cpack
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)

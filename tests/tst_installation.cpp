@@ -1,0 +1,185 @@
+// The program as a user gets it: installed under their home by cmake's
+// install rules and install-launcher, or unpacked from the CPack archive.
+
+#include <QDirIterator>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+class tst_Installation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void installedForTheUser_data();
+    void installedForTheUser();
+    void unpackedFromTheArchive();
+    void windowsIconConverts();
+
+private:
+    // Runs a command to its end; its standard output, or nothing on failure.
+    std::optional<QByteArray> run(const QString &program, const QStringList &arguments,
+                                  const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+    // Starts the program offscreen, from another folder, with the test plugin
+    // reporting what it shows; the report's first line.
+    QString startProgram(const QString &program);
+    // Every file and folder under the test's folder.
+    QStringList everything() const;
+
+    std::optional<QTemporaryDir> m_directory;
+};
+
+// The program of an Exec line that holds one quoted argument: the desktop
+// file's own escapes first, then the quoting's, then the field codes'.
+static QString programOf(const QString &exec)
+{
+    QString quoted;
+    for (qsizetype i = 0; i < exec.size(); ++i)
+        quoted += (exec[i] == u'\\' && i + 1 < exec.size() && exec[i + 1] == u'\\') ? exec[i++] : exec[i];
+    if (!quoted.startsWith(u'"') || !quoted.endsWith(u'"'))
+        return {};
+    QString program;
+    for (qsizetype i = 1; i + 1 < quoted.size(); ++i)
+        program += (quoted[i] == u'\\') ? quoted[++i] : quoted[i];
+    return program.replace(u"%%"_s, u"%"_s);
+}
+
+void tst_Installation::init()
+{
+    m_directory.emplace();
+    QVERIFY(m_directory->isValid());
+}
+
+std::optional<QByteArray> tst_Installation::run(const QString &program, const QStringList &arguments,
+                                                const QProcessEnvironment &environment)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0) {
+        qWarning("%s failed: %s", qPrintable(program), process.readAllStandardError().constData());
+        return std::nullopt;
+    }
+    return process.readAllStandardOutput();
+}
+
+QString tst_Installation::startProgram(const QString &program)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    environment.insert(u"QT_PLUGIN_PATH"_s, u"" PROBE_PLUGIN_PATH ""_s);
+    environment.insert(u"QT_QPA_GENERIC_PLUGINS"_s, u"ventoliaprobe"_s);
+    environment.insert(u"HOME"_s, m_directory->filePath(u"home"_s));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(m_directory->path());
+    process.start(program, {});
+    process.closeWriteChannel(); // the probe then closes the window
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return u"the program did not run"_s;
+    return QString::fromUtf8(process.readAllStandardOutput()).section(u'\n', 0, 0);
+}
+
+QStringList tst_Installation::everything() const
+{
+    QStringList found;
+    QDirIterator entries(m_directory->path(), QDir::AllEntries | QDir::Hidden | QDir::System
+                                 | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext())
+        found << entries.next();
+    found.sort();
+    return found;
+}
+
+void tst_Installation::installedForTheUser_data()
+{
+    QTest::addColumn<QString>("folder");
+
+    QTest::newRow("plain") << u".local/lib/ventolia"_s;
+    QTest::newRow("spaces and accents") << u"Mis programas/Agenda ñ"_s;
+    QTest::newRow("quotes and dollars") << u"a \"b\" $c `d` 50%"_s;
+}
+
+void tst_Installation::installedForTheUser()
+{
+    QFETCH(QString, folder);
+    const QString home = m_directory->filePath(u"home"_s);
+    const QString programFolder = home + u'/' + folder;
+    QVERIFY(run(u"" CMAKE_COMMAND ""_s, { u"--install"_s, u"" BUILD_DIR ""_s, u"--prefix"_s, programFolder }));
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"HOME"_s, home);
+    environment.remove(u"XDG_DATA_HOME"_s);
+    QVERIFY(run(programFolder + u"/install-launcher"_s, {}, environment));
+
+    const QString launcher = home + u"/.local/share/applications/ventolia.desktop"_s;
+    QVERIFY(run(u"" DESKTOP_FILE_VALIDATE ""_s, { launcher }));
+    QFile launcherFile(launcher);
+    QVERIFY(launcherFile.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(launcherFile.readAll()).split(u'\n');
+    const auto exec = std::find_if(lines.begin(), lines.end(),
+                                   [](const QString &line) { return line.startsWith(u"Exec="); });
+    QVERIFY(exec != lines.end());
+    const QString program = programOf(exec->mid(5));
+    QCOMPARE(program, programFolder + u"/ventolia"_s);
+    QVERIFY(lines.contains(u"Icon=ventolia"_s));
+
+    QFile icon(home + u"/.local/share/icons/hicolor/32x32/apps/ventolia.png"_s);
+    QVERIFY(icon.open(QIODevice::ReadOnly));
+    QCOMPARE(QImage::fromData(icon.readAll()).size(), QSize(32, 32));
+
+    const QStringList before = everything();
+    QCOMPARE(startProgram(program), u"ready=Registro 0/0"_s);
+    QStringList created = everything();
+    created.removeIf([&before](const QString &path) { return before.contains(path); });
+    QCOMPARE(created, QStringList{ programFolder + u"/Ventolia.dat"_s });
+}
+
+void tst_Installation::unpackedFromTheArchive()
+{
+    const QString packages = m_directory->filePath(u"packages"_s);
+    QVERIFY(run(u"" CPACK_COMMAND ""_s, { u"--config"_s, u"" BUILD_DIR "/CPackConfig.cmake"_s,
+                                         u"-B"_s, packages }));
+    const QStringList archives = QDir(packages).entryList({ u"*.tar.gz"_s }, QDir::Files);
+    QCOMPARE(archives.size(), 1);
+    const QString unpacked = m_directory->filePath(u"unpacked"_s);
+    QVERIFY(QDir().mkpath(unpacked));
+    QVERIFY(run(u"tar"_s, { u"-xzf"_s, packages + u'/' + archives.first(), u"-C"_s, unpacked }));
+
+    const QStringList top = QDir(unpacked).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QCOMPARE(top.size(), 1);
+    const QString folder = unpacked + u'/' + top.first();
+    QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name),
+             (QStringList{ u"README.md"_s, u"install-launcher"_s, u"ventolia"_s,
+                           u"ventolia.desktop"_s, u"ventolia.png"_s }));
+    QVERIFY(run(u"" DESKTOP_FILE_VALIDATE ""_s, { folder + u"/ventolia.desktop"_s }));
+
+    const QStringList before = everything();
+    QCOMPARE(startProgram(folder + u"/ventolia"_s), u"ready=Registro 0/0"_s);
+    QStringList created = everything();
+    created.removeIf([&before](const QString &path) { return before.contains(path); });
+    QCOMPARE(created, QStringList{ folder + u"/Ventolia.dat"_s });
+}
+
+// The program file's icon on Windows is made from the same drawing.
+void tst_Installation::windowsIconConverts()
+{
+    const QString ico = m_directory->filePath(u"ventolia.ico"_s);
+    QVERIFY(run(u"" ICONTOOL ""_s, { u"" ICON_SOURCE ""_s, ico }));
+    const QImage icon(ico);
+    QCOMPARE(icon.size(), QSize(32, 32));
+    QVERIFY(icon.hasAlphaChannel());
+    QCOMPARE(icon.pixelColor(0, 0).alpha(), 0);
+    QCOMPARE(icon.pixelColor(10, 20), QColor(Qt::white));
+}
+
+QTEST_GUILESS_MAIN(tst_Installation)
+#include "tst_installation.moc"
