@@ -10,6 +10,13 @@
 
 namespace {
 
+AddressRecord newContact()
+{
+    AddressRecord record;
+    record.setField(AddressRecord::Nombre, QStringLiteral("Zoe"));
+    return record;
+}
+
 void openOrDie(RecordFile &file)
 {
     if (!file.open())
@@ -47,8 +54,7 @@ BENCHMARK(readRecord)->Name("Data/ReadRecord")->Arg(1)->Arg(32767);
 void appendDurably(benchmark::State &state)
 {
     const BenchFolder folder(1000);
-    AddressRecord record;
-    record.setField(AddressRecord::Nombre, QStringLiteral("Zoe"));
+    const AddressRecord record = newContact();
     for (auto _ : state) {
         RecordFile file(folder.dataFilePath());
         openOrDie(file);
@@ -63,8 +69,7 @@ BENCHMARK(appendDurably)->Name("Data/Append/Flushed")->Iterations(2000)->UseReal
 void appendWithoutFlush(benchmark::State &state)
 {
     const BenchFolder folder(1000);
-    AddressRecord record;
-    record.setField(AddressRecord::Nombre, QStringLiteral("Zoe"));
+    const AddressRecord record = newContact();
     for (auto _ : state) {
         RecordFile file(folder.dataFilePath());
         openOrDie(file);

@@ -16,13 +16,6 @@
 using namespace Qt::StringLiterals;
 using namespace FormControls;
 
-// Three records as another program would have written them.
-static QByteArray threeRecords()
-{
-    return DataFiles::record("Ana", 'a') + DataFiles::record("Bea", 'b')
-            + DataFiles::record("Carmen", 'c');
-}
-
 class tst_frmVentolia : public QObject
 {
     Q_OBJECT
@@ -228,7 +221,7 @@ void tst_frmVentolia::accessibleNames()
     QFETCH(QString, name);
     QFETCH(QAccessible::Role, role);
 
-    QVERIFY(startWith(threeRecords()));
+    QVERIFY(startWith(DataFiles::threeRecords()));
     scrollBar(form())->setValue(2);
     QAccessibleInterface *accessible =
             QAccessible::queryAccessibleInterface(form()->findChild<QWidget *>(control));
@@ -243,7 +236,7 @@ void tst_frmVentolia::accessibleNames()
 // pixels, drawn with twice as many device pixels.
 void tst_frmVentolia::scalesWithTheScreen()
 {
-    QVERIFY(startWith(threeRecords()));
+    QVERIFY(startWith(DataFiles::threeRecords()));
     const qreal scale = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
             ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
             : 1.0;
@@ -256,7 +249,7 @@ void tst_frmVentolia::scalesWithTheScreen()
 
 void tst_frmVentolia::tabOrderAtStart()
 {
-    QVERIFY(startWith(threeRecords()));
+    QVERIFY(startWith(DataFiles::threeRecords()));
     QCOMPARE(QApplication::focusWidget(), button(form(), "cmdNuevo"));
 
     QStringList expected = textBoxNames;
@@ -282,7 +275,7 @@ void tst_frmVentolia::tabOrderAtStart()
 
 void tst_frmVentolia::lockedBoxesTakeFocusButNoTyping()
 {
-    QVERIFY(startWith(threeRecords()));
+    QVERIFY(startWith(DataFiles::threeRecords()));
     for (QLineEdit *box : textBoxes(form())) {
         const QString before = box->text();
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 5));
@@ -294,7 +287,7 @@ void tst_frmVentolia::lockedBoxesTakeFocusButNoTyping()
         QTest::keySequence(box, QKeySequence::SelectAll);
         QCOMPARE(box->selectedText(), before);
     }
-    QCOMPARE(DataFiles::read(dataFilePath()), threeRecords());
+    QCOMPARE(DataFiles::read(dataFilePath()), DataFiles::threeRecords());
 }
 
 void tst_frmVentolia::startsWithoutFile()
@@ -322,7 +315,7 @@ void tst_frmVentolia::startsWithoutFile()
 
 void tst_frmVentolia::startsWithThreeRecords()
 {
-    QVERIFY(startWith(threeRecords()));
+    QVERIFY(startWith(DataFiles::threeRecords()));
 
     QCOMPARE(textBox(form(), u"txtNombre"_s)->text(), u"Ana            "_s);
     QCOMPARE(textBox(form(), u"txtApellidos"_s)->text(), QString(50, u'a'));
@@ -336,7 +329,7 @@ void tst_frmVentolia::startsWithThreeRecords()
     QCOMPARE(bar->maximum(), 3);
     QCOMPARE(bar->value(), 1);
     QCOMPARE(bar->focusPolicy() & Qt::TabFocus, Qt::TabFocus);
-    QCOMPARE(DataFiles::read(dataFilePath()), threeRecords()); // browsing writes nothing
+    QCOMPARE(DataFiles::read(dataFilePath()), DataFiles::threeRecords()); // browsing writes nothing
 }
 
 void tst_frmVentolia::browsingReadsTheFileAfresh_data()
@@ -354,7 +347,7 @@ void tst_frmVentolia::browsingReadsTheFileAfresh_data()
 void tst_frmVentolia::browsingReadsTheFileAfresh()
 {
     QFETCH(QString, how);
-    QVERIFY(startWith(threeRecords()));
+    QVERIFY(startWith(DataFiles::threeRecords()));
     QScrollBar *bar = scrollBar(form());
     QLineEdit *nombre = textBox(form(), u"txtNombre"_s);
 
@@ -382,7 +375,7 @@ void tst_frmVentolia::browsingReadsTheFileAfresh()
     QCOMPARE(textBox(form(), u"txtWeb"_s)->text(), QString(60, u'b'));
     QCOMPARE(counter(form())->text(), u"Registro 2/3"_s);
 
-    QByteArray changed = threeRecords();
+    QByteArray changed = DataFiles::threeRecords();
     changed.replace(0, 255, DataFiles::record("Zoe", 'z'));
     QVERIFY(DataFiles::write(dataFilePath(), changed));
     step(-1);
@@ -395,7 +388,7 @@ void tst_frmVentolia::browsingReadsTheFileAfresh()
 
 void tst_frmVentolia::dragShowsTheRecordUnderTheThumb()
 {
-    QVERIFY(startWith(threeRecords()));
+    QVERIFY(startWith(DataFiles::threeRecords()));
     QScrollBar *bar = scrollBar(form());
     QLineEdit *nombre = textBox(form(), u"txtNombre"_s);
     const QRect groove = scrollBarPart(bar, QStyle::SC_ScrollBarGroove);
@@ -416,7 +409,7 @@ void tst_frmVentolia::dragShowsTheRecordUnderTheThumb()
     QCOMPARE(seen, (QStringList{ u"Ana"_s, u"Bea"_s, u"Carmen"_s }));
 
     // The end of the drag shows the final record once more, read afresh.
-    QByteArray changed = threeRecords();
+    QByteArray changed = DataFiles::threeRecords();
     changed.replace(510, 255, DataFiles::record("Carla", 'c'));
     QVERIFY(DataFiles::write(dataFilePath(), changed));
     QTest::mouseRelease(bar, Qt::LeftButton, {}, grip);
@@ -503,8 +496,8 @@ void tst_frmVentolia::startFailures()
 
 void tst_frmVentolia::readFailureWhileBrowsingEndsTheProgram()
 {
-    QVERIFY(startWith(threeRecords()));
-    QVERIFY(DataFiles::write(dataFilePath(), threeRecords().left(255))); // cut by someone else
+    QVERIFY(startWith(DataFiles::threeRecords()));
+    QVERIFY(DataFiles::write(dataFilePath(), DataFiles::threeRecords().left(255))); // cut by someone else
 
     MessageBoxCatcher catcher;
     QEventLoop loop;

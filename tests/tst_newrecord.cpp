@@ -15,12 +15,6 @@
 using namespace Qt::StringLiterals;
 using namespace FormControls;
 
-static QByteArray threeRecords()
-{
-    return DataFiles::record("Ana", 'a') + DataFiles::record("Bea", 'b')
-            + DataFiles::record("Carmen", 'c');
-}
-
 // The bytes of a record typed with only these fields filled in.
 static QByteArray typedRecord(const QByteArray &nombre, const QByteArray &apellidos = {})
 {
@@ -120,7 +114,7 @@ bool tst_NewRecord::inBrowseMode() const
 
 void tst_NewRecord::cancelShowsTheRecordAgain()
 {
-    QVERIFY(m_fixture->startWith(threeRecords()));
+    QVERIFY(m_fixture->startWith(DataFiles::threeRecords()));
     scrollBar(form())->setValue(2);
 
     QTest::mouseClick(button(form(), "cmdNuevo"), Qt::LeftButton);
@@ -137,19 +131,19 @@ void tst_NewRecord::cancelShowsTheRecordAgain()
     QCOMPARE(textBox(form(), u"txtMadre"_s)->text(), QString(15, u'b'));
     QCOMPARE(counterText(), u"Registro 2/3"_s);
     QCOMPARE(scrollBar(form())->value(), 2);
-    QCOMPARE(DataFiles::read(dataFilePath()), threeRecords());
+    QCOMPARE(DataFiles::read(dataFilePath()), DataFiles::threeRecords());
 }
 
 void tst_NewRecord::saveAppendsAndShowsTheNewRecord()
 {
-    QVERIFY(m_fixture->startWith(threeRecords()));
+    QVERIFY(m_fixture->startWith(DataFiles::threeRecords()));
     QTest::mouseClick(button(form(), "cmdNuevo"), Qt::LeftButton);
     type(u"Núñez"_s);
     QTest::mouseClick(textBox(form(), u"txtCodPostal"_s), Qt::LeftButton);
     type(u"28001"_s);
     QTest::mouseClick(button(form(), "cmdAceptar"), Qt::LeftButton);
 
-    QByteArray expected = threeRecords() + typedRecord("N\xfa\xf1" "ez");
+    QByteArray expected = DataFiles::threeRecords() + typedRecord("N\xfa\xf1" "ez");
     expected.replace(765 + 121, 5, "28001");
     QCOMPARE(DataFiles::read(dataFilePath()), expected);
 
@@ -223,7 +217,7 @@ void tst_NewRecord::enterTwiceAtStartSavesSpaces()
 
 void tst_NewRecord::enterInATextBoxSaves()
 {
-    QVERIFY(m_fixture->startWith(threeRecords()));
+    QVERIFY(m_fixture->startWith(DataFiles::threeRecords()));
     press(Qt::Key_Enter); // the keypad's Enter
     type(u"Dora"_s);
     press(Qt::Key_Tab);
@@ -231,7 +225,7 @@ void tst_NewRecord::enterInATextBoxSaves()
     type(u"Díaz"_s);
     press(Qt::Key_Return);
 
-    QCOMPARE(DataFiles::read(dataFilePath()), threeRecords() + typedRecord("Dora", "D\xed" "az"));
+    QCOMPARE(DataFiles::read(dataFilePath()), DataFiles::threeRecords() + typedRecord("Dora", "D\xed" "az"));
     QVERIFY(inBrowseMode());
     QCOMPARE(counterText(), u"Registro 4/4"_s);
     // The focus stays in the box, now locked.
@@ -240,7 +234,7 @@ void tst_NewRecord::enterInATextBoxSaves()
 
 void tst_NewRecord::enterOnCancelarCancels()
 {
-    QVERIFY(m_fixture->startWith(threeRecords()));
+    QVERIFY(m_fixture->startWith(DataFiles::threeRecords()));
     press(Qt::Key_Return);
     type(u"Zoe"_s);
     QTest::keyClick(focused(), Qt::Key_Backtab, Qt::ShiftModifier);
@@ -250,7 +244,7 @@ void tst_NewRecord::enterOnCancelarCancels()
     QVERIFY(inBrowseMode());
     QCOMPARE(nombre(), u"Ana            "_s);
     QCOMPARE(counterText(), u"Registro 1/3"_s);
-    QCOMPARE(DataFiles::read(dataFilePath()), threeRecords());
+    QCOMPARE(DataFiles::read(dataFilePath()), DataFiles::threeRecords());
 }
 
 void tst_NewRecord::escapeCancelsWhereverTheFocusIs_data()
@@ -266,7 +260,7 @@ void tst_NewRecord::escapeCancelsWhereverTheFocusIs_data()
 void tst_NewRecord::escapeCancelsWhereverTheFocusIs()
 {
     QFETCH(QString, focus);
-    QVERIFY(m_fixture->startWith(threeRecords()));
+    QVERIFY(m_fixture->startWith(DataFiles::threeRecords()));
     press(Qt::Key_Return);
     type(u"Zoe"_s);
     form()->findChild<QWidget *>(focus)->setFocus();
@@ -276,14 +270,14 @@ void tst_NewRecord::escapeCancelsWhereverTheFocusIs()
     QVERIFY(form()->isVisible());
     QVERIFY(inBrowseMode());
     QCOMPARE(nombre(), u"Ana            "_s);
-    QCOMPARE(DataFiles::read(dataFilePath()), threeRecords());
+    QCOMPARE(DataFiles::read(dataFilePath()), DataFiles::threeRecords());
 }
 
 // Escape does nothing until new-record mode has been entered once; from then
 // on "Nuevo" is also the cancel button, and Escape enters new-record mode.
 void tst_NewRecord::escapeInBrowseMode()
 {
-    QVERIFY(m_fixture->startWith(threeRecords()));
+    QVERIFY(m_fixture->startWith(DataFiles::threeRecords()));
     for (const char *focus : { "cmdNuevo", "hsbVentolia", "txtCalle" }) {
         form()->findChild<QWidget *>(QLatin1String(focus))->setFocus();
         press(Qt::Key_Escape);
@@ -297,12 +291,12 @@ void tst_NewRecord::escapeInBrowseMode()
     press(Qt::Key_Escape);
     QVERIFY(inNewRecordMode());
     QVERIFY(form()->isVisible());
-    QCOMPARE(DataFiles::read(dataFilePath()), threeRecords());
+    QCOMPARE(DataFiles::read(dataFilePath()), DataFiles::threeRecords());
 }
 
 void tst_NewRecord::tabOrderInEachMode()
 {
-    QVERIFY(m_fixture->startWith(threeRecords()));
+    QVERIFY(m_fixture->startWith(DataFiles::threeRecords()));
     const auto tabs = [this](int count) {
         QStringList visited;
         for (int i = 0; i < count; ++i) {
@@ -425,7 +419,7 @@ void tst_NewRecord::failedSaveKeepsEverything()
 // With the fault gone, the same typed texts save at the next try.
 void tst_NewRecord::saveSucceedsAfterAFailure()
 {
-    QVERIFY(m_fixture->startWith(threeRecords()));
+    QVERIFY(m_fixture->startWith(DataFiles::threeRecords()));
     QVERIFY(QFile::setPermissions(dataFilePath(), QFile::ReadOwner));
     press(Qt::Key_Return);
     type(u"Dora"_s);
@@ -440,7 +434,7 @@ void tst_NewRecord::saveSucceedsAfterAFailure()
     press(Qt::Key_Return);
     QVERIFY(inBrowseMode());
     QCOMPARE(counterText(), u"Registro 4/4"_s);
-    QCOMPARE(DataFiles::read(dataFilePath()), threeRecords() + typedRecord("Dora"));
+    QCOMPARE(DataFiles::read(dataFilePath()), DataFiles::threeRecords() + typedRecord("Dora"));
     QCOMPARE(catcher.texts().size(), 1);
 }
 

@@ -192,13 +192,8 @@ void frmVentolia::hsbVentolia_Scroll()
 
 void frmVentolia::ShowRecord(qint16 number)
 {
-    RecordFile file(dataFilePath);
-    if (!file.open() || !file.readRecord(number, record)) {
-        endWithError(file.errorString());
+    if (!fillTextBoxesFromFile(number))
         return;
-    }
-    file.close();
-    fillTextBoxes();
     currentRecord = number;
     showCounter();
 }
@@ -222,26 +217,17 @@ void frmVentolia::enterNewRecordMode()
     setCounterCaption(QStringLiteral("Nuevo registro"));
     setTextBoxesEditable(true);
     textBoxes[AddressRecord::Nombre]->setFocus();
-    for (QLineEdit *box : textBoxes)
-        box->clear();
+    clearTextBoxes();
 }
 
 // Shows again the current record, or empty boxes while there is none, and
 // leaves the focus where it is.
 void frmVentolia::leaveNewRecordMode()
 {
-    if (currentRecord > 0) {
-        RecordFile file(dataFilePath);
-        if (!file.open() || !file.readRecord(currentRecord, record)) {
-            endWithError(file.errorString());
-            return;
-        }
-        file.close();
-        fillTextBoxes();
-    } else {
-        for (QLineEdit *box : textBoxes)
-            box->clear();
-    }
+    if (currentRecord == 0)
+        clearTextBoxes();
+    else if (!fillTextBoxesFromFile(currentRecord))
+        return;
     hsbVentolia->show();
     cmdNuevo->setText(nuevoCaption);
     cmdNuevo->setDefault(true);
@@ -281,6 +267,20 @@ bool frmVentolia::saveRecord()
     return true;
 }
 
+// Opens the file, reads the record, closes the file and shows the record. A
+// failure ends the program.
+bool frmVentolia::fillTextBoxesFromFile(qint16 number)
+{
+    RecordFile file(dataFilePath);
+    if (!file.open() || !file.readRecord(number, record)) {
+        endWithError(file.errorString());
+        return false;
+    }
+    file.close();
+    fillTextBoxes();
+    return true;
+}
+
 void frmVentolia::fillTextBoxes()
 {
     for (int field = 0; field < AddressRecord::FieldCount; ++field) {
@@ -288,6 +288,12 @@ void frmVentolia::fillTextBoxes()
         box->setText(record.field(AddressRecord::Field(field)));
         box->setCursorPosition(0); // show the beginning, not the trailing spaces
     }
+}
+
+void frmVentolia::clearTextBoxes()
+{
+    for (QLineEdit *box : textBoxes)
+        box->clear();
 }
 
 // Locked boxes still take a click and let their text be selected; Tab skips

@@ -49,7 +49,9 @@ private:
     void enterNewRecordMode();
     void leaveNewRecordMode();
     bool saveRecord();
+    bool fillTextBoxesFromFile(qint16 number);
     void fillTextBoxes();
+    void clearTextBoxes();
     void setTextBoxesEditable(bool editable);
     void showCounter();
     void setCounterCaption(const QString &caption);

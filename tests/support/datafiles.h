@@ -17,6 +17,12 @@ inline QByteArray record(const QByteArray &nombre, char fill = '.')
     return nombre.leftJustified(15, ' ', true) + QByteArray(recordLength - 15, fill);
 }
 
+// Three records, each filled with its own letter.
+inline QByteArray threeRecords()
+{
+    return record("Ana", 'a') + record("Bea", 'b') + record("Carmen", 'c');
+}
+
 inline bool write(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
