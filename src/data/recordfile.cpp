@@ -51,8 +51,7 @@ bool RecordFile::open()
         m_readOnlyReason = reason;
         return true;
     }
-    return fail(QStringLiteral("No se pudo abrir el archivo de datos «%1»: %2.")
-                        .arg(displayPath(), reason));
+    return failToOpen(reason);
 }
 
 std::optional<qint16> RecordFile::countRecords()
@@ -169,6 +168,11 @@ bool RecordFile::syncNewFile()
     if (PlatformFile::syncDirectory(QFileInfo(m_file).absolutePath(), &reason))
         return true;
     m_file.close();
+    return failToOpen(reason);
+}
+
+bool RecordFile::failToOpen(const QString &reason)
+{
     return fail(QStringLiteral("No se pudo abrir el archivo de datos «%1»: %2.")
                         .arg(displayPath(), reason));
 }

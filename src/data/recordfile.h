@@ -41,6 +41,7 @@ private:
     std::optional<qint16> appendLocked(const AddressRecord &record);
     void restore(qint64 size, const QByteArray &strayPiece);
     bool syncNewFile();
+    bool failToOpen(const QString &reason);
     QString displayPath() const;
     bool fail(const QString &message);
 

@@ -40,6 +40,23 @@ frmVentolia::frmVentolia(const QString &programDirectory, QWidget *parent)
     counterFonts = FittedFonts(font(), lblRegistro->contentsRect().width());
 }
 
+void frmVentolia::createButtons()
+{
+    cmdAceptar = new QPushButton(QStringLiteral("Aceptar"), this);
+    cmdAceptar->setObjectName(QStringLiteral("cmdAceptar"));
+    cmdAceptar->setGeometry(FormLayout::aceptarGeometry());
+    cmdAceptar->setAutoDefault(true);
+    cmdAceptar->hide();
+    connect(cmdAceptar, &QPushButton::clicked, this, &frmVentolia::cmdAceptar_Click);
+
+    cmdNuevo = new QPushButton(nuevoCaption, this);
+    cmdNuevo->setObjectName(QStringLiteral("cmdNuevo"));
+    cmdNuevo->setGeometry(FormLayout::nuevoGeometry());
+    cmdNuevo->setAutoDefault(true);
+    cmdNuevo->setDefault(true);
+    connect(cmdNuevo, &QPushButton::clicked, this, &frmVentolia::cmdNuevo_Click);
+}
+
 void frmVentolia::createFieldControls()
 {
     for (int field = 0; field < AddressRecord::FieldCount; ++field) {
@@ -59,25 +76,7 @@ void frmVentolia::createFieldControls()
         box->setReadOnly(true);
         textBoxes[field] = box;
         label->setBuddy(box); // a screen reader names the box after its label
-
     }
-}
-
-void frmVentolia::createButtons()
-{
-    cmdAceptar = new QPushButton(QStringLiteral("Aceptar"), this);
-    cmdAceptar->setObjectName(QStringLiteral("cmdAceptar"));
-    cmdAceptar->setGeometry(FormLayout::aceptarGeometry());
-    cmdAceptar->setAutoDefault(true);
-    cmdAceptar->hide();
-    connect(cmdAceptar, &QPushButton::clicked, this, &frmVentolia::cmdAceptar_Click);
-
-    cmdNuevo = new QPushButton(nuevoCaption, this);
-    cmdNuevo->setObjectName(QStringLiteral("cmdNuevo"));
-    cmdNuevo->setGeometry(FormLayout::nuevoGeometry());
-    cmdNuevo->setAutoDefault(true);
-    cmdNuevo->setDefault(true);
-    connect(cmdNuevo, &QPushButton::clicked, this, &frmVentolia::cmdNuevo_Click);
 }
 
 void frmVentolia::createScrollBar()
@@ -147,34 +146,32 @@ bool frmVentolia::eventFilter(QObject *watched, QEvent *event)
 bool frmVentolia::Form_Load()
 {
     dataFilePath = RecordFile::dataFilePath(programDirectory);
-    if (!loadRecords())
+    RecordFile file(dataFilePath);
+    if (!loadRecords(file)) {
+        showError(file.errorString());
         return false;
+    }
+    file.close();
     showCounter();
     return true;
 }
 
-bool frmVentolia::loadRecords()
+// Counts the records and shows the first, if there is one.
+bool frmVentolia::loadRecords(RecordFile &file)
 {
-    RecordFile file(dataFilePath);
-    if (!file.open()) {
-        showError(file.errorString());
+    if (!file.open())
         return false;
-    }
     const std::optional<qint16> count = file.countRecords();
-    if (!count) {
-        showError(file.errorString());
+    if (!count)
         return false;
-    }
     recordCount = *count;
-    if (recordCount > 0) {
-        if (!file.readRecord(1, record)) {
-            showError(file.errorString());
-            return false;
-        }
-        fillTextBoxes();
-        currentRecord = 1;
-        hsbVentolia->setMaximum(recordCount);
-    }
+    if (recordCount == 0)
+        return true;
+    if (!file.readRecord(1, record))
+        return false;
+    fillTextBoxes();
+    currentRecord = 1;
+    hsbVentolia->setMaximum(recordCount);
     return true;
 }
 

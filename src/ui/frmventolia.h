@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollBar;
+class RecordFile;
 
 // The address book's one window: fifteen text boxes showing one contact, a
 // scroll bar to choose it, a record counter, and the buttons that add a new
@@ -44,7 +45,7 @@ private:
     void createCounter();
     void arrangeTabOrder();
 
-    bool loadRecords();
+    bool loadRecords(RecordFile &file);
     void ShowRecord(qint16 number);
     void enterNewRecordMode();
     void leaveNewRecordMode();
