@@ -1,6 +1,8 @@
 // The program as a user gets it: installed under their home by cmake's
 // install rules and install-launcher, or unpacked from the CPack archive.
 
+#include "probeenvironment.h"
+
 #include <QDirIterator>
 #include <QImage>
 #include <QProcess>
@@ -72,10 +74,7 @@ std::optional<QByteArray> tst_Installation::run(const QString &program, const QS
 
 QString tst_Installation::startProgram(const QString &program)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-    environment.insert(u"QT_PLUGIN_PATH"_s, u"" PROBE_PLUGIN_PATH ""_s);
-    environment.insert(u"QT_QPA_GENERIC_PLUGINS"_s, u"ventoliaprobe"_s);
+    QProcessEnvironment environment = probeEnvironment();
     environment.insert(u"HOME"_s, m_directory->filePath(u"home"_s));
     QProcess process;
     process.setProcessEnvironment(environment);

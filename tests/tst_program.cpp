@@ -2,6 +2,7 @@
 // test plugin that Qt loads into it (tests/probe).
 
 #include "datafiles.h"
+#include "probeenvironment.h"
 #include "unprivileged.h"
 
 #include <QFile>
@@ -61,11 +62,7 @@ void tst_Program::cleanup()
 std::unique_ptr<QProcess> tst_Program::start(const QByteArray &commands)
 {
     auto process = std::make_unique<QProcess>();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-    environment.insert(u"QT_PLUGIN_PATH"_s, u"" PROBE_PLUGIN_PATH ""_s);
-    environment.insert(u"QT_QPA_GENERIC_PLUGINS"_s, u"ventoliaprobe"_s);
-    process->setProcessEnvironment(environment);
+    process->setProcessEnvironment(probeEnvironment());
     process->setWorkingDirectory(QDir::tempPath()); // not where the data file belongs
     process->start(m_directory->filePath(u"ventolia"_s), {});
     process->write(commands);
