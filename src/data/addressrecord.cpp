@@ -36,9 +36,9 @@ QString AddressRecord::field(Field field) const
 
 void AddressRecord::setField(Field field, QStringView text)
 {
-    const QByteArray encoded = Windows1252::encode(text, width(field));
-    const QByteArray padded = encoded + QByteArray(width(field) - encoded.size(), ' ');
-    m_bytes.replace(offset(field), width(field), padded);
+    const int fieldWidth = width(field);
+    m_bytes.replace(offset(field), fieldWidth,
+                    Windows1252::encode(text, fieldWidth).leftJustified(fieldWidth, ' '));
 }
 
 void AddressRecord::setBytes(QByteArrayView bytes)

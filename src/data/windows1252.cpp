@@ -45,6 +45,7 @@ QString decode(QByteArrayView bytes)
 
 QByteArray encode(QStringView text, qsizetype maxCharacters)
 {
+    QStringEncoder &characterEncoder = encoder();
     QByteArray bytes;
     bytes.reserve(qMin(text.size(), maxCharacters));
     for (qsizetype i = 0; i < text.size() && bytes.size() < maxCharacters; ++i) {
@@ -52,7 +53,7 @@ QByteArray encode(QStringView text, qsizetype maxCharacters)
         // its first half, and its second half encodes as the one '?'.
         if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
             ++i;
-        bytes += encodeCharacter(encoder(), text[i]);
+        bytes += encodeCharacter(characterEncoder, text[i]);
     }
     return bytes;
 }

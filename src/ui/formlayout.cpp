@@ -126,18 +126,14 @@ QRect counterGeometry()
     return twipsRect(6000, 3120, 1095, 255);
 }
 
+// Where even 1 point does not fit, 1 point it is.
 QFont fittingFont(const QFont &font, const QStyle *style)
 {
     const int lineRoom = boxTextHeight(style);
-    if (layoutFits(font, lineRoom) || font.pointSizeF() <= 1)
-        return font;
     QFont candidate = font;
-    for (int size = int(std::ceil(font.pointSizeF())) - 1; size > 1; --size) {
+    for (int size = int(std::ceil(font.pointSizeF())) - 1;
+         size >= 1 && !layoutFits(candidate, lineRoom); --size)
         candidate.setPointSize(size);
-        if (layoutFits(candidate, lineRoom))
-            return candidate;
-    }
-    candidate.setPointSize(1);
     return candidate;
 }
 
