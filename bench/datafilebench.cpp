@@ -17,9 +17,10 @@ AddressRecord newContact()
     return record;
 }
 
-void openOrDie(RecordFile &file)
+// A benchmark cannot go on from a failed file operation.
+void orDie(bool succeeded, const RecordFile &file)
 {
-    if (!file.open())
+    if (!succeeded)
         qFatal("%s", qPrintable(file.errorString()));
 }
 
@@ -28,7 +29,7 @@ void countRecords(benchmark::State &state)
     const BenchFolder folder(int(state.range(0)));
     for (auto _ : state) {
         RecordFile file(folder.dataFilePath());
-        openOrDie(file);
+        orDie(file.open(), file);
         benchmark::DoNotOptimize(file.countRecords());
         file.close();
     }
@@ -42,9 +43,8 @@ void readRecord(benchmark::State &state)
     AddressRecord record;
     for (auto _ : state) {
         RecordFile file(folder.dataFilePath());
-        openOrDie(file);
-        if (!file.readRecord(number, record))
-            qFatal("%s", qPrintable(file.errorString()));
+        orDie(file.open(), file);
+        orDie(file.readRecord(number, record), file);
         file.close();
     }
 }
@@ -57,9 +57,8 @@ void appendDurably(benchmark::State &state)
     const AddressRecord record = newContact();
     for (auto _ : state) {
         RecordFile file(folder.dataFilePath());
-        openOrDie(file);
-        if (!file.appendRecord(record))
-            qFatal("%s", qPrintable(file.errorString()));
+        orDie(file.open(), file);
+        orDie(file.appendRecord(record).has_value(), file);
         file.close();
     }
 }
@@ -72,9 +71,8 @@ void appendWithoutFlush(benchmark::State &state)
     const AddressRecord record = newContact();
     for (auto _ : state) {
         RecordFile file(folder.dataFilePath());
-        openOrDie(file);
-        if (!file.writeRecord(1001, record))
-            qFatal("%s", qPrintable(file.errorString()));
+        orDie(file.open(), file);
+        orDie(file.writeRecord(1001, record), file);
         file.close();
     }
 }

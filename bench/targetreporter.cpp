@@ -26,22 +26,26 @@ void TargetReporter::ReportRuns(const std::vector<Run> &runs)
     }
 }
 
-double TargetReporter::seconds(const std::string &name) const
+const TargetReporter::Run *TargetReporter::run(const std::string &name) const
 {
     const auto found = m_runs.find(name);
-    if (found == m_runs.end())
-        return std::nan("");
-    const Run &run = found->second;
-    return run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+    return found == m_runs.end() ? nullptr : &found->second;
+}
+
+double TargetReporter::seconds(const std::string &name) const
+{
+    const Run *found = run(name);
+    return found ? found->GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(found->time_unit)
+                 : std::nan("");
 }
 
 double TargetReporter::counter(const std::string &name, const std::string &counterName) const
 {
-    const auto found = m_runs.find(name);
-    if (found == m_runs.end())
+    const Run *found = run(name);
+    if (!found)
         return std::nan("");
-    const auto value = found->second.counters.find(counterName);
-    return value == found->second.counters.end() ? std::nan("") : double(value->second);
+    const auto value = found->counters.find(counterName);
+    return value == found->counters.end() ? std::nan("") : double(value->second);
 }
 
 void TargetReporter::Finalize()

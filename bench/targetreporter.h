@@ -15,6 +15,8 @@ public:
     void Finalize() override;
 
 private:
+    // The run of that name; none where a filter left its benchmark out.
+    const Run *run(const std::string &name) const;
     double seconds(const std::string &name) const;
     double counter(const std::string &name, const std::string &counterName) const;
 

@@ -6,6 +6,7 @@
 #include "benchfolder.h"
 #include "floorwindow.h"
 
+#include "data/addressrecord.h"
 #include "data/recordfile.h"
 #include "ui/formlayout.h"
 #include "ui/frmventolia.h"
@@ -39,10 +40,12 @@ QScrollBar *scrollBar(const frmVentolia &form)
     return form.findChild<QScrollBar *>(QStringLiteral("hsbVentolia"));
 }
 
-void loadOrDie(frmVentolia &form)
+// Loads and shows the window as the program does.
+void startOrDie(frmVentolia &form)
 {
     if (!form.Form_Load())
         qFatal("the window did not load");
+    showAndWaitUntilExposed(form);
 }
 
 qint64 nanosecondsToStart(const BenchFolder &folder)
@@ -50,8 +53,7 @@ qint64 nanosecondsToStart(const BenchFolder &folder)
     QElapsedTimer timer;
     timer.start();
     frmVentolia form(folder.path());
-    loadOrDie(form);
-    showAndWaitUntilExposed(form);
+    startOrDie(form);
     return timer.nsecsElapsed();
 }
 
@@ -126,8 +128,7 @@ void showRecord(benchmark::State &state)
     const int number = int(state.range(0));
     const int neighbour = number == 1 ? 2 : number - 1;
     frmVentolia form(folder.path());
-    loadOrDie(form);
-    showAndWaitUntilExposed(form);
+    startOrDie(form);
     QScrollBar *bar = scrollBar(form);
     bool atNumber = false;
     for (auto _ : state) {
@@ -148,8 +149,7 @@ void dragSweep(benchmark::State &state)
 {
     static const BenchFolder folder(RecordFile::MaxRecords);
     frmVentolia form(folder.path());
-    loadOrDie(form);
-    showAndWaitUntilExposed(form);
+    startOrDie(form);
     QScrollBar *bar = scrollBar(form);
     for (auto _ : state) {
         bar->setSliderDown(true);
@@ -194,14 +194,14 @@ BENCHMARK(peakRss)->Name("Process/PeakRss")->Iterations(1)->Unit(benchmark::kMil
 
 int browseAllAndReportPeakRss(const char *directory)
 {
-    frmVentolia form(QString::fromLocal8Bit(directory));
-    loadOrDie(form);
-    showAndWaitUntilExposed(form);
+    const QString folder = QString::fromLocal8Bit(directory);
+    frmVentolia form(folder);
+    startOrDie(form);
     QScrollBar *bar = scrollBar(form);
     for (int value = bar->minimum(); value <= bar->maximum(); ++value)
         bar->setValue(value);
     const QString last = form.findChild<QLabel *>(QStringLiteral("lblRegistro"))->text();
-    const int records = int(QFileInfo(RecordFile::dataFilePath(QString::fromLocal8Bit(directory))).size() / 255);
+    const qint64 records = QFileInfo(RecordFile::dataFilePath(folder)).size() / AddressRecord::Length;
     if (records > 0 && last != QStringLiteral("Registro %1/%1").arg(records))
         qFatal("browsing ended at \"%s\"", qPrintable(last));
     rusage usage;
