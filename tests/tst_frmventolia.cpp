@@ -16,6 +16,37 @@
 using namespace Qt::StringLiterals;
 using namespace FormControls;
 
+namespace {
+
+// Each field's stem (lbl<stem>, txt<stem>), its label's caption and where the
+// label stands, in field order.
+struct FieldLabel
+{
+    const char *stem;
+    QString caption;
+    QPoint position;
+};
+
+const FieldLabel fieldLabels[] = {
+    { "Nombre", u"Nombre:"_s, QPoint(16, 24) },
+    { "Apellidos", u"Apellidos:"_s, QPoint(16, 48) },
+    { "FechaDeNacimiento", u"Fecha de nacimiento:"_s, QPoint(16, 72) },
+    { "Calle", u"Calle:"_s, QPoint(16, 96) },
+    { "Portal", u"Nº de portal:"_s, QPoint(16, 120) },
+    { "Piso", u"Piso:"_s, QPoint(192, 120) },
+    { "Letra", u"Letra:"_s, QPoint(16, 144) },
+    { "Ciudad", u"Ciudad:"_s, QPoint(16, 168) },
+    { "Provincia", u"Provincia:"_s, QPoint(296, 24) },
+    { "CodPostal", u"Código postal:"_s, QPoint(296, 48) },
+    { "Teléfono", u"Nº de teléfono:"_s, QPoint(296, 72) },
+    { "Email", u"E-mail:"_s, QPoint(296, 96) },
+    { "Web", u"Web:"_s, QPoint(296, 120) },
+    { "Padre", u"Nombre del padre:"_s, QPoint(296, 144) },
+    { "Madre", u"Nombre de la madre:"_s, QPoint(296, 168) },
+};
+
+} // namespace
+
 class tst_frmVentolia : public QObject
 {
     Q_OBJECT
@@ -146,22 +177,8 @@ void tst_frmVentolia::labelsFitBeforeTheirBoxes_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QPoint>("position");
 
-    QTest::newRow("Nombre") << u"Nombre"_s << u"Nombre:"_s << QPoint(16, 24);
-    QTest::newRow("Apellidos") << u"Apellidos"_s << u"Apellidos:"_s << QPoint(16, 48);
-    QTest::newRow("FechaDeNacimiento") << u"FechaDeNacimiento"_s << u"Fecha de nacimiento:"_s
-                                       << QPoint(16, 72);
-    QTest::newRow("Calle") << u"Calle"_s << u"Calle:"_s << QPoint(16, 96);
-    QTest::newRow("Portal") << u"Portal"_s << u"Nº de portal:"_s << QPoint(16, 120);
-    QTest::newRow("Piso") << u"Piso"_s << u"Piso:"_s << QPoint(192, 120);
-    QTest::newRow("Letra") << u"Letra"_s << u"Letra:"_s << QPoint(16, 144);
-    QTest::newRow("Ciudad") << u"Ciudad"_s << u"Ciudad:"_s << QPoint(16, 168);
-    QTest::newRow("Provincia") << u"Provincia"_s << u"Provincia:"_s << QPoint(296, 24);
-    QTest::newRow("CodPostal") << u"CodPostal"_s << u"Código postal:"_s << QPoint(296, 48);
-    QTest::newRow("Teléfono") << u"Teléfono"_s << u"Nº de teléfono:"_s << QPoint(296, 72);
-    QTest::newRow("Email") << u"Email"_s << u"E-mail:"_s << QPoint(296, 96);
-    QTest::newRow("Web") << u"Web"_s << u"Web:"_s << QPoint(296, 120);
-    QTest::newRow("Padre") << u"Padre"_s << u"Nombre del padre:"_s << QPoint(296, 144);
-    QTest::newRow("Madre") << u"Madre"_s << u"Nombre de la madre:"_s << QPoint(296, 168);
+    for (const FieldLabel &label : fieldLabels)
+        QTest::newRow(label.stem) << QString::fromUtf8(label.stem) << label.caption << label.position;
 }
 
 void tst_frmVentolia::labelsFitBeforeTheirBoxes()
@@ -201,14 +218,10 @@ void tst_frmVentolia::accessibleNames_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QAccessible::Role>("role");
 
-    const QStringList captions = { u"Nombre:"_s, u"Apellidos:"_s, u"Fecha de nacimiento:"_s,
-                                   u"Calle:"_s, u"Nº de portal:"_s, u"Piso:"_s, u"Letra:"_s,
-                                   u"Ciudad:"_s, u"Provincia:"_s, u"Código postal:"_s,
-                                   u"Nº de teléfono:"_s, u"E-mail:"_s, u"Web:"_s,
-                                   u"Nombre del padre:"_s, u"Nombre de la madre:"_s };
-    for (qsizetype i = 0; i < textBoxNames.size(); ++i)
-        QTest::newRow(qPrintable(textBoxNames[i])) << textBoxNames[i] << captions[i]
-                                                   << QAccessible::EditableText;
+    for (const FieldLabel &label : fieldLabels) {
+        const QString box = u"txt"_s + QString::fromUtf8(label.stem);
+        QTest::newRow(qPrintable(box)) << box << label.caption << QAccessible::EditableText;
+    }
     QTest::newRow("hsbVentolia") << u"hsbVentolia"_s << u"Elegir registro"_s << QAccessible::ScrollBar;
     QTest::newRow("lblRegistro") << u"lblRegistro"_s << u"Registro 2/3"_s << QAccessible::StaticText;
     QTest::newRow("cmdNuevo") << u"cmdNuevo"_s << u"Nuevo"_s << QAccessible::Button;

@@ -31,6 +31,9 @@ private:
     // Starts the program offscreen, from another folder, with the test plugin
     // reporting what it shows; the report's first line.
     QString startProgram(const QString &program);
+    // Starts the program as above; every file and folder that appeared under
+    // the test's folder meanwhile.
+    QStringList createdByStarting(const QString &program, QString *report);
     // Every file and folder under the test's folder.
     QStringList everything() const;
 
@@ -86,6 +89,15 @@ QString tst_Installation::startProgram(const QString &program)
     return QString::fromUtf8(process.readAllStandardOutput()).section(u'\n', 0, 0);
 }
 
+QStringList tst_Installation::createdByStarting(const QString &program, QString *report)
+{
+    const QStringList before = everything();
+    *report = startProgram(program);
+    QStringList created = everything();
+    created.removeIf([&before](const QString &path) { return before.contains(path); });
+    return created;
+}
+
 QStringList tst_Installation::everything() const
 {
     QStringList found;
@@ -135,10 +147,9 @@ void tst_Installation::installedForTheUser()
     QVERIFY(icon.open(QIODevice::ReadOnly));
     QCOMPARE(QImage::fromData(icon.readAll()).size(), QSize(32, 32));
 
-    const QStringList before = everything();
-    QCOMPARE(startProgram(program), u"ready=Registro 0/0"_s);
-    QStringList created = everything();
-    created.removeIf([&before](const QString &path) { return before.contains(path); });
+    QString report;
+    const QStringList created = createdByStarting(program, &report);
+    QCOMPARE(report, u"ready=Registro 0/0"_s);
     QCOMPARE(created, QStringList{ programFolder + u"/Ventolia.dat"_s });
 }
 
@@ -161,10 +172,9 @@ void tst_Installation::unpackedFromTheArchive()
                            u"ventolia.desktop"_s, u"ventolia.png"_s }));
     QVERIFY(run(u"" DESKTOP_FILE_VALIDATE ""_s, { folder + u"/ventolia.desktop"_s }));
 
-    const QStringList before = everything();
-    QCOMPARE(startProgram(folder + u"/ventolia"_s), u"ready=Registro 0/0"_s);
-    QStringList created = everything();
-    created.removeIf([&before](const QString &path) { return before.contains(path); });
+    QString report;
+    const QStringList created = createdByStarting(folder + u"/ventolia"_s, &report);
+    QCOMPARE(report, u"ready=Registro 0/0"_s);
     QCOMPARE(created, QStringList{ folder + u"/Ventolia.dat"_s });
 }
 

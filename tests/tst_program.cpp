@@ -85,8 +85,8 @@ void tst_Program::createsItsDataFileBesideItself()
     QCOMPARE(report, (QStringList{ u"ready=Registro 0/0"_s,
                                    u"counter=Registro 0/0"_s, u"txtNombre="_s }));
     QCOMPARE(exitCode, 0);
-    QVERIFY(QFile::exists(m_directory->filePath(u"Ventolia.dat"_s)));
-    QCOMPARE(QFileInfo(m_directory->filePath(u"Ventolia.dat"_s)).size(), 0);
+    QVERIFY(QFile::exists(dataFilePath()));
+    QCOMPARE(QFileInfo(dataFilePath()).size(), 0);
     QCOMPARE(QDir(m_directory->path()).entryList(QDir::Files | QDir::Hidden),
              (QStringList{ u"ventolia"_s, u"Ventolia.dat"_s }));
 }
@@ -95,7 +95,7 @@ void tst_Program::browsesRecordsWrittenByAnotherProgram()
 {
     const QByteArray bytes = DataFiles::record("Ana") + DataFiles::record("B\xe9" "a")
             + DataFiles::record("Carmen");
-    QVERIFY(DataFiles::write(m_directory->filePath(u"Ventolia.dat"_s), bytes));
+    QVERIFY(DataFiles::write(dataFilePath(), bytes));
 
     int exitCode = -1;
     const QStringList report = run(&exitCode);
@@ -104,12 +104,12 @@ void tst_Program::browsesRecordsWrittenByAnotherProgram()
                                    u"counter=Registro 2/3"_s, u"txtNombre=Béa            "_s,
                                    u"counter=Registro 3/3"_s, u"txtNombre=Carmen         "_s }));
     QCOMPARE(exitCode, 0);
-    QCOMPARE(DataFiles::read(m_directory->filePath(u"Ventolia.dat"_s)), bytes);
+    QCOMPARE(DataFiles::read(dataFilePath()), bytes);
 }
 
 void tst_Program::overflowEndsTheStartWithFailure()
 {
-    QVERIFY(DataFiles::writeSized(m_directory->filePath(u"Ventolia.dat"_s), 32768));
+    QVERIFY(DataFiles::writeSized(dataFilePath(), 32768));
 
     int exitCode = 0;
     const QStringList report = run(&exitCode);
@@ -155,9 +155,7 @@ void tst_Program::cannotCreateTheFileInAReadOnlyFolder()
 // lost, and the second to save counts the other's record too.
 void tst_Program::twoCopiesSaveIntoOneFile()
 {
-    const QByteArray three = DataFiles::record("Ana") + DataFiles::record("Bea")
-            + DataFiles::record("Carmen");
-    QVERIFY(DataFiles::write(dataFilePath(), three));
+    QVERIFY(DataFiles::write(dataFilePath(), DataFiles::threeRecords()));
 
     std::unique_ptr<QProcess> first = start({});
     std::unique_ptr<QProcess> second = start({});
@@ -182,9 +180,8 @@ void tst_Program::twoCopiesSaveIntoOneFile()
     QVERIFY(finish(*first, &exitCode).isEmpty());
     QCOMPARE(exitCode, 0);
 
-    const QByteArray spaces(255 - 15, ' ');
-    QCOMPARE(DataFiles::read(dataFilePath()),
-             three + "Dora           " + spaces + "Eva            " + spaces);
+    QCOMPARE(DataFiles::read(dataFilePath()), DataFiles::threeRecords()
+                     + DataFiles::record("Dora", ' ') + DataFiles::record("Eva", ' '));
 }
 
 QTEST_GUILESS_MAIN(tst_Program)

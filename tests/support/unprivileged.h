@@ -3,6 +3,8 @@
 
 #include <QtGlobal>
 
+#include <csignal>
+
 #ifdef Q_OS_LINUX
 #include <linux/capability.h>
 #include <sys/prctl.h>
@@ -35,6 +37,15 @@ inline bool dropPermissionOverrides()
 #else
     return true;
 #endif
+}
+
+// For tests that make writes fail: permissions hold as for a user, and a
+// write past a file-size limit (RLIMIT_FSIZE) fails with EFBIG instead of
+// ending the test with SIGXFSZ.
+inline bool prepareForFailingWrites()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    return dropPermissionOverrides();
 }
 
 #endif // UNPRIVILEGED_H
