@@ -2,6 +2,13 @@
 #include "data/windows1252.h"
 
 #include <QTest>
+#include <QtEndian>
+
+#include <numeric>
+
+#ifdef Q_OS_UNIX
+#include <iconv.h>
+#endif
 
 using namespace Qt::StringLiterals;
 using Field = AddressRecord::Field;
@@ -21,6 +28,8 @@ private slots:
     void windows1252Bytes_data();
     void windows1252Bytes();
     void everyByteRoundTrips();
+    void windows1252MatchesIconv_data();
+    void windows1252MatchesIconv();
 };
 
 void tst_AddressRecord::layout_data()
@@ -139,7 +148,8 @@ void tst_AddressRecord::windows1252Bytes_data()
     QTest::newRow("chinese") << u"中文"_s << QByteArray("??");
     QTest::newRow("cyrillic among latin") << u"aЖb"_s << QByteArray("a?b");
     QTest::newRow("emoji pair") << u"a😀b"_s << QByteArray("a?b");
-    QTest::newRow("combining accent") << u"e\u0301"_s << QByteArray("e?");
+    QTest::newRow("combining accent composed") << u"e\u0301"_s << QByteArray("\xe9");
+    QTest::newRow("combining accent with no composed form") << u"q\u0301"_s << QByteArray("q?");
     QTest::newRow("zero-width space") << u"a\u200Bb"_s << QByteArray("a?b");
     QTest::newRow("byte order mark") << u"\uFEFFa"_s << QByteArray("?a");
     QTest::newRow("lone high surrogate") << u"a"_s + QChar(0xD800) + u"b"_s
@@ -176,6 +186,75 @@ void tst_AddressRecord::everyByteRoundTrips()
         }
         QCOMPARE(written.bytes(), bytes);
     }
+}
+
+void tst_AddressRecord::windows1252MatchesIconv_data()
+{
+    QTest::addColumn<bool>("decoding"); // else encoding
+    QTest::addColumn<QList<char32_t>>("codes");
+
+    QList<char32_t> bytes(256);
+    std::iota(bytes.begin(), bytes.end(), 0);
+    QList<char32_t> basicPlane(0x10000);
+    std::iota(basicPlane.begin(), basicPlane.end(), 0);
+    QTest::newRow("every byte") << true << bytes;
+    QTest::newRow("U+0000-U+FFFF") << false << basicPlane;
+    QTest::newRow("beyond U+FFFF") << false << QList<char32_t>{ 0x10000, 0x1D11E, 0x1F600, 0x10FFFF };
+}
+
+// glibc's iconv as an independent oracle. It leaves out the five bytes that
+// Windows-1252 does not define; for those our mapping to the control
+// characters of the same number holds. Text is composed before encoding, so
+// each code point is checked against the oracle's bytes for its composed form.
+void tst_AddressRecord::windows1252MatchesIconv()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("glibc's iconv is the oracle");
+#else
+    QFETCH(bool, decoding);
+    QFETCH(QList<char32_t>, codes);
+    const auto undefined = [](char32_t code) {
+        return code == 0x81 || code == 0x8D || code == 0x8F || code == 0x90 || code == 0x9D;
+    };
+    const iconv_t converter = decoding ? iconv_open("UTF-32LE", "CP1252") : iconv_open("CP1252", "UTF-32LE");
+    QVERIFY(converter != iconv_t(-1));
+    const auto oracle = [&](QByteArray in, qsizetype outSize) {
+        QByteArray out(outSize, '\0');
+        char *inBytes = in.data();
+        char *outBytes = out.data();
+        size_t inLeft = in.size();
+        size_t outLeft = out.size();
+        iconv(converter, nullptr, nullptr, nullptr, nullptr);
+        const bool converted = iconv(converter, &inBytes, &inLeft, &outBytes, &outLeft) != size_t(-1);
+        return converted ? out.left(out.size() - qsizetype(outLeft)) : QByteArray();
+    };
+
+    for (char32_t code : codes) {
+        if (decoding) {
+            const QByteArray byte(1, char(code));
+            const QByteArray utf32 = oracle(byte, 4);
+            const char32_t expected = undefined(code) ? code : qFromLittleEndian<char32_t>(utf32.constData());
+            QVERIFY(undefined(code) || utf32.size() == 4);
+            QCOMPARE(Windows1252::decode(byte), QString::fromUcs4(&expected, 1));
+            QCOMPARE(Windows1252::encode(Windows1252::decode(byte), 1), byte);
+            continue;
+        }
+        const QString text = QString::fromUcs4(&code, 1);
+        QByteArray expected;
+        for (char32_t composed : text.normalized(QString::NormalizationForm_C).toUcs4()) {
+            QByteArray utf32(4, '\0');
+            qToLittleEndian(composed, utf32.data());
+            const QByteArray byte = undefined(composed) ? QByteArray(1, char(composed)) : oracle(utf32, 4);
+            expected += byte.size() == 1 ? byte : QByteArray("?");
+        }
+        const QByteArray encoded = Windows1252::encode(text, 10);
+        if (encoded != expected)
+            QFAIL(qPrintable(u"U+%1: %2, iconv %3"_s.arg(QString::number(uint(code), 16),
+                                                         QString::fromLatin1(encoded.toHex()),
+                                                         QString::fromLatin1(expected.toHex()))));
+    }
+    iconv_close(converter);
+#endif
 }
 
 QTEST_APPLESS_MAIN(tst_AddressRecord)

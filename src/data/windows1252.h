@@ -4,14 +4,16 @@
 #include <QByteArray>
 #include <QString>
 
-// The data file's text is Windows-1252, whatever the system's locale.
+// The data file's text is Windows-1252, whatever the system's locale. The
+// table is our own: Qt converts this code page only where it was built with
+// ICU, which its Windows builds are not.
 namespace Windows1252 {
 
 // Every byte value 0x00-0xFF decodes to exactly one character.
 QString decode(QByteArrayView bytes);
 
-// Encodes the first maxCharacters characters of text, one byte per character.
-// A character that Windows-1252 lacks becomes a single '?'.
+// Composes text (NFC), then encodes its first maxCharacters characters, one
+// byte per character. A character that Windows-1252 lacks becomes a single '?'.
 QByteArray encode(QStringView text, qsizetype maxCharacters);
 
 } // namespace Windows1252
