@@ -4,8 +4,8 @@
 #include <QDialog>
 
 // The floor for the window's figures: the same 34 controls, with the same
-// captions, laid out by the same layout code, in a plain window that reads
-// no file, has no icon and no logic behind it.
+// captions, laid out by the same layout code for the default font, in a
+// plain window that reads no file, has no icon and no logic behind it.
 class FloorWindow : public QDialog
 {
 public:

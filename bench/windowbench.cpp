@@ -8,7 +8,6 @@
 
 #include "data/addressrecord.h"
 #include "data/recordfile.h"
-#include "ui/formlayout.h"
 #include "ui/frmventolia.h"
 
 #include <QCoreApplication>
@@ -109,16 +108,6 @@ BENCHMARK(startUp)
         ->Unit(benchmark::kMicrosecond)
         ->Repetitions(9)
         ->ReportAggregatesOnly(true);
-
-// Part of both the window's and the floor's start: choosing the font at which
-// the layout, drawn for a smaller font, fits.
-void fittingFont(benchmark::State &state)
-{
-    const QWidget window;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(FormLayout::fittingFont(window.font(), window.style()));
-}
-BENCHMARK(fittingFont)->Name("Window/FittingFont")->Unit(benchmark::kMicrosecond);
 
 // One ShowRecord per iteration, through the scroll bar's value: record n and
 // its neighbour in turn.

@@ -1,3 +1,4 @@
+#include "data/platformfile.h"
 #include "ui/frmventolia.h"
 
 #include <QApplication>
@@ -7,7 +8,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    frmVentolia form(QCoreApplication::applicationDirPath());
+    PlatformFile::failWritesPastSizeLimit();
+    frmVentolia form(PlatformFile::programDirectory());
     if (!form.Form_Load())
         return EXIT_FAILURE;
     form.show();

@@ -8,10 +8,15 @@
 
 #include <QAccessible>
 #include <QApplication>
-#include <QEventLoop>
 #include <QTest>
 
+#include <QRegularExpression>
+
 #include <optional>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 using namespace Qt::StringLiterals;
 using namespace FormControls;
@@ -19,30 +24,30 @@ using namespace FormControls;
 namespace {
 
 // Each field's stem (lbl<stem>, txt<stem>), its label's caption and where the
-// label stands, in field order.
+// label stands, in twips, in field order.
 struct FieldLabel
 {
     const char *stem;
     QString caption;
-    QPoint position;
+    QPoint twips;
 };
 
 const FieldLabel fieldLabels[] = {
-    { "Nombre", u"Nombre:"_s, QPoint(16, 24) },
-    { "Apellidos", u"Apellidos:"_s, QPoint(16, 48) },
-    { "FechaDeNacimiento", u"Fecha de nacimiento:"_s, QPoint(16, 72) },
-    { "Calle", u"Calle:"_s, QPoint(16, 96) },
-    { "Portal", u"Nº de portal:"_s, QPoint(16, 120) },
-    { "Piso", u"Piso:"_s, QPoint(192, 120) },
-    { "Letra", u"Letra:"_s, QPoint(16, 144) },
-    { "Ciudad", u"Ciudad:"_s, QPoint(16, 168) },
-    { "Provincia", u"Provincia:"_s, QPoint(296, 24) },
-    { "CodPostal", u"Código postal:"_s, QPoint(296, 48) },
-    { "Teléfono", u"Nº de teléfono:"_s, QPoint(296, 72) },
-    { "Email", u"E-mail:"_s, QPoint(296, 96) },
-    { "Web", u"Web:"_s, QPoint(296, 120) },
-    { "Padre", u"Nombre del padre:"_s, QPoint(296, 144) },
-    { "Madre", u"Nombre de la madre:"_s, QPoint(296, 168) },
+    { "Nombre", u"Nombre:"_s, QPoint(240, 360) },
+    { "Apellidos", u"Apellidos:"_s, QPoint(240, 720) },
+    { "FechaDeNacimiento", u"Fecha de nacimiento:"_s, QPoint(240, 1080) },
+    { "Calle", u"Calle:"_s, QPoint(240, 1440) },
+    { "Portal", u"Nº de portal:"_s, QPoint(240, 1800) },
+    { "Piso", u"Piso:"_s, QPoint(2880, 1800) },
+    { "Letra", u"Letra:"_s, QPoint(240, 2160) },
+    { "Ciudad", u"Ciudad:"_s, QPoint(240, 2520) },
+    { "Provincia", u"Provincia:"_s, QPoint(4440, 360) },
+    { "CodPostal", u"Código postal:"_s, QPoint(4440, 720) },
+    { "Teléfono", u"Nº de teléfono:"_s, QPoint(4440, 1080) },
+    { "Email", u"E-mail:"_s, QPoint(4440, 1440) },
+    { "Web", u"Web:"_s, QPoint(4440, 1800) },
+    { "Padre", u"Nombre del padre:"_s, QPoint(4440, 2160) },
+    { "Madre", u"Nombre de la madre:"_s, QPoint(4440, 2520) },
 };
 
 } // namespace
@@ -75,6 +80,7 @@ private slots:
     void arbitraryBytesAreShown();
     void startFailures_data();
     void startFailures();
+    void readFailureWhileBrowsingEndsTheProgram_data();
     void readFailureWhileBrowsingEndsTheProgram();
 
 private:
@@ -102,9 +108,12 @@ void tst_frmVentolia::windowFrame()
     QVERIFY(start());
     QCOMPARE(form()->objectName(), u"frmVentolia"_s);
     QCOMPARE(form()->windowTitle(), u"Ventolia"_s);
-    QCOMPARE(form()->size(), QSize(570, 241));
-    QCOMPARE(form()->minimumSize(), QSize(570, 241));
-    QCOMPARE(form()->maximumSize(), QSize(570, 241));
+    // Fixed in size, and grown in proportion where the font needs it.
+    const QSize size = form()->size();
+    QCOMPARE(form()->minimumSize(), size);
+    QCOMPARE(form()->maximumSize(), size);
+    QVERIFY(size.width() >= 570);
+    QVERIFY(qAbs(size.height() - qRound(241.0 * size.width() / 570)) <= 1);
     QCOMPARE(form()->windowIcon().availableSizes(), QList<QSize>{ QSize(32, 32) });
     const QImage icon = form()->windowIcon().pixmap(32, 32).toImage();
     QVERIFY(icon.hasAlphaChannel());
@@ -119,7 +128,7 @@ void tst_frmVentolia::windowFrame()
     QCOMPARE(form()->findChildren<QWidget *>().size(), 34);
 
     // The counter lies under "Aceptar", which covers it while it is shown.
-    QCOMPARE(form()->childAt(QPoint(420, 216)), counter(form()));
+    QCOMPARE(form()->childAt(counter(form())->geometry().center()), counter(form()));
     QVERIFY(form()->children().indexOf(counter(form()))
             < form()->children().indexOf(button(form(), "cmdAceptar")));
 }
@@ -127,45 +136,51 @@ void tst_frmVentolia::windowFrame()
 void tst_frmVentolia::controlGeometry_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("geometry");
-    QTest::addColumn<int>("maxLength");
+    QTest::addColumn<QRect>("twips");
 
-    const auto box = [](const char *name, int x, int y, int width, int maxLength) {
-        QTest::newRow(name) << QString::fromUtf8(name) << QRect(x, y, width, 19) << maxLength;
+    const auto row = [](const char *name, int left, int top, int width, int height) {
+        QTest::newRow(name) << QString::fromUtf8(name) << QRect(left, top, width, height);
     };
-    box("txtNombre", 120, 24, 153, 15);
-    box("txtApellidos", 120, 48, 153, 50);
-    box("txtFechaDeNacimiento", 120, 72, 153, 8);
-    box("txtCalle", 120, 96, 153, 15);
-    box("txtPortal", 120, 120, 49, 2);
-    box("txtPiso", 224, 120, 49, 2);
-    box("txtLetra", 120, 144, 153, 9);
-    box("txtCiudad", 120, 168, 153, 10);
-    box("txtProvincia", 400, 24, 153, 10);
-    box("txtCodPostal", 400, 48, 153, 5);
-    box("txtTeléfono", 400, 72, 153, 9);
-    box("txtEmail", 400, 96, 153, 30);
-    box("txtWeb", 400, 120, 153, 60);
-    box("txtPadre", 400, 144, 153, 15);
-    box("txtMadre", 400, 168, 153, 15);
-    QTest::newRow("cmdAceptar") << u"cmdAceptar"_s << QRect(400, 200, 73, 25) << -1;
-    QTest::newRow("cmdNuevo") << u"cmdNuevo"_s << QRect(480, 200, 73, 25) << -1;
-    QTest::newRow("hsbVentolia") << u"hsbVentolia"_s << QRect(16, 208, 369, 17) << -1;
-    QTest::newRow("lblRegistro") << u"lblRegistro"_s << QRect(400, 208, 73, 17) << -1;
+    row("txtNombre", 1800, 360, 2295, 285);
+    row("txtApellidos", 1800, 720, 2295, 285);
+    row("txtFechaDeNacimiento", 1800, 1080, 2295, 285);
+    row("txtCalle", 1800, 1440, 2295, 285);
+    row("txtPortal", 1800, 1800, 735, 285);
+    row("txtPiso", 3360, 1800, 735, 285);
+    row("txtLetra", 1800, 2160, 2295, 285);
+    row("txtCiudad", 1800, 2520, 2295, 285);
+    row("txtProvincia", 6000, 360, 2295, 285);
+    row("txtCodPostal", 6000, 720, 2295, 285);
+    row("txtTeléfono", 6000, 1080, 2295, 285);
+    row("txtEmail", 6000, 1440, 2295, 285);
+    row("txtWeb", 6000, 1800, 2295, 285);
+    row("txtPadre", 6000, 2160, 2295, 285);
+    row("txtMadre", 6000, 2520, 2295, 285);
+    row("cmdAceptar", 6000, 3000, 1095, 375);
+    row("cmdNuevo", 7200, 3000, 1095, 375);
+    row("hsbVentolia", 240, 3120, 5535, 255);
+    row("lblRegistro", 6000, 3120, 1095, 255);
 }
 
 void tst_frmVentolia::controlGeometry()
 {
     QFETCH(QString, name);
-    QFETCH(QRect, geometry);
-    QFETCH(int, maxLength);
+    QFETCH(QRect, twips);
 
     QVERIFY(start());
     QWidget *control = form()->findChild<QWidget *>(name);
     QVERIFY(control);
-    QCOMPARE(control->geometry(), geometry);
+    QVERIFY(standsAt(control, twips.x(), twips.y(), twips.width(), twips.height()));
+    // Controls that share a side in twips share it in pixels: the columns are straight.
+    const QRect left = textBox(form(), u"txtNombre"_s)->geometry();
+    const QRect right = textBox(form(), u"txtProvincia"_s)->geometry();
+    if (twips.x() == 1800)
+        QCOMPARE(control->x(), left.x());
+    if (twips.x() == 6000)
+        QCOMPARE(control->x(), right.x());
+    if (twips.x() + twips.width() == 8295)
+        QCOMPARE(control->geometry().right(), right.right());
     if (auto *box = qobject_cast<QLineEdit *>(control)) {
-        QCOMPARE(box->maxLength(), maxLength);
         QVERIFY(box->text().isEmpty());
         QCOMPARE(box->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
     }
@@ -175,24 +190,25 @@ void tst_frmVentolia::labelsFitBeforeTheirBoxes_data()
 {
     QTest::addColumn<QString>("stem");
     QTest::addColumn<QString>("caption");
-    QTest::addColumn<QPoint>("position");
+    QTest::addColumn<QPoint>("twips");
 
     for (const FieldLabel &label : fieldLabels)
-        QTest::newRow(label.stem) << QString::fromUtf8(label.stem) << label.caption << label.position;
+        QTest::newRow(label.stem) << QString::fromUtf8(label.stem) << label.caption << label.twips;
 }
 
 void tst_frmVentolia::labelsFitBeforeTheirBoxes()
 {
     QFETCH(QString, stem);
     QFETCH(QString, caption);
-    QFETCH(QPoint, position);
+    QFETCH(QPoint, twips);
 
     QVERIFY(start());
     const QLabel *label = form()->findChild<QLabel *>(u"lbl"_s + stem);
     const QLineEdit *box = textBox(form(), u"txt"_s + stem);
     QVERIFY(label && box);
     QCOMPARE(label->text(), caption);
-    QCOMPARE(label->pos(), position);
+    QVERIFY(qAbs(label->x() - twips.x() * form()->width() / 8550.0) <= 1);
+    QCOMPARE(label->y(), box->y()); // the rows are level
     QCOMPARE(label->size(), label->sizeHint());
     QCOMPARE(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
     QCOMPARE(label->focusPolicy(), Qt::NoFocus);
@@ -205,11 +221,10 @@ void tst_frmVentolia::labelsFitBeforeTheirBoxes()
              qPrintable(u"%1 ends at %2, its box begins at %3"_s.arg(caption)
                                 .arg(label->geometry().right())
                                 .arg(box->x())));
-    // The boxes share the labels' font, and a line of it fits a box's height.
-    QCOMPARE(box->font(), label->font());
-    QVERIFY(box->fontMetrics().height() <= box->height() - 2);
-    // Never larger than the toolkit's default.
-    QVERIFY(label->font().pointSizeF() <= QApplication::font().pointSizeF());
+    // Both show the toolkit's default font, and a line of it fits the box.
+    QCOMPARE(label->font(), QApplication::font(label));
+    QCOMPARE(box->font(), QApplication::font(box));
+    QVERIFY(box->minimumSizeHint().height() <= box->height());
 }
 
 void tst_frmVentolia::accessibleNames_data()
@@ -254,10 +269,9 @@ void tst_frmVentolia::scalesWithTheScreen()
             ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
             : 1.0;
     QCOMPARE(form()->devicePixelRatio(), scale);
-    QCOMPARE(form()->size(), QSize(570, 241));
     const QPixmap picture = form()->grab();
-    QCOMPARE(picture.size(), QSize(570, 241) * scale);
-    QCOMPARE(picture.deviceIndependentSize().toSize(), QSize(570, 241));
+    QCOMPARE(picture.size(), form()->size() * scale);
+    QCOMPARE(picture.deviceIndependentSize().toSize(), form()->size());
 }
 
 void tst_frmVentolia::tabOrderAtStart()
@@ -455,7 +469,7 @@ void tst_frmVentolia::counterFitsItsLabel()
 
     const QLabel *label = counter(form());
     QCOMPARE(label->text(), text);
-    QCOMPARE(label->geometry(), QRect(400, 208, 73, 17));
+    QVERIFY(standsAt(label, 6000, 3120, 1095, 255));
     QVERIFY2(label->fontMetrics().horizontalAdvance(text) <= label->contentsRect().width(),
              qPrintable(u"%1 px wide"_s.arg(label->fontMetrics().horizontalAdvance(text))));
     // Narrowed rather than made tiny: its letters keep most of their height.
@@ -475,50 +489,79 @@ void tst_frmVentolia::arbitraryBytesAreShown()
         const QByteArray record = bytes.mid((number - 1) * 255, 255);
         QCOMPARE(textBox(form(), u"txtNombre"_s)->text(), Windows1252::decode(record.left(15)));
         QCOMPARE(textBox(form(), u"txtMadre"_s)->text(), Windows1252::decode(record.right(15)));
-        for (QLineEdit *box : textBoxes(form()))
-            QCOMPARE(box->text().size(), box->maxLength());
+        for (int field = 0; field < AddressRecord::FieldCount; ++field)
+            QCOMPARE(textBoxes(form())[field]->text().size(), AddressRecord::width(AddressRecord::Field(field)));
     }
     QCOMPARE(DataFiles::read(dataFilePath()), bytes);
 }
 
 void tst_frmVentolia::startFailures_data()
 {
-    QTest::addColumn<QString>("directory");
-    QTest::addColumn<qint64>("records");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message"); // a pattern
 
-    QTest::newRow("directory missing") << u"missing"_s << qint64(0) << u"No se pudo abrir"_s;
-    QTest::newRow("32768 records") << QString() << qint64(32768) << u"Desbordamiento"_s;
+    QTest::newRow("folder missing") << u"folder missing"_s << u"^No se pudo abrir .*Ventolia.dat"_s;
+    QTest::newRow("program's folder unknown") << u"folder unknown"_s
+                                              << u"^No se pudo saber en qué carpeta .*Ventolia.dat"_s;
+    QTest::newRow("32768 records") << u"32768 records"_s << u"^Desbordamiento: .*Ventolia.dat"_s;
+#ifdef Q_OS_UNIX
+    QTest::newRow("a FIFO in the file's place")
+            << u"FIFO"_s << u"^No se pudo abrir .*Ventolia.dat»: no es un archivo normal\\.$"_s;
+#endif
 }
 
 void tst_frmVentolia::startFailures()
 {
-    QFETCH(QString, directory);
-    QFETCH(qint64, records);
+    QFETCH(QString, fault);
     QFETCH(QString, message);
 
-    if (records > 0)
-        QVERIFY(DataFiles::writeSized(dataFilePath(), records));
+    QString folder = m_fixture->directory();
+    if (fault == u"folder missing")
+        folder += u"/missing"_s;
+    else if (fault == u"folder unknown")
+        folder.clear();
+    else if (fault == u"32768 records")
+        QVERIFY(DataFiles::writeSized(dataFilePath(), 32768));
+#ifdef Q_OS_UNIX
+    else if (fault == u"FIFO")
+        QCOMPARE(mkfifo(QFile::encodeName(dataFilePath()).constData(), 0600), 0);
+#endif
     MessageBoxCatcher catcher;
-    frmVentolia form(QDir(m_fixture->directory()).filePath(directory));
+    frmVentolia form(folder);
     QVERIFY(!form.Form_Load());
     QCOMPARE(catcher.texts().size(), 1);
-    QVERIFY2(catcher.texts().first().startsWith(message), qPrintable(catcher.texts().first()));
-    QVERIFY(catcher.texts().first().contains(u"Ventolia.dat"_s));
+    QVERIFY2(catcher.texts().first().contains(QRegularExpression(message)),
+             qPrintable(catcher.texts().first()));
 }
 
+void tst_frmVentolia::readFailureWhileBrowsingEndsTheProgram_data()
+{
+    QTest::addColumn<bool>("removed"); // else cut short
+    QTest::addColumn<QString>("message"); // a pattern
+
+    QTest::newRow("file cut short") << false
+                                    << u"^No se pudo leer el registro 3 .*: el archivo termina antes"_s;
+    QTest::newRow("file removed") << true << u"^El archivo de datos «.*Ventolia.dat» ya no existe\\.$"_s;
+}
+
+// Another program changes the file while the window shows it.
 void tst_frmVentolia::readFailureWhileBrowsingEndsTheProgram()
 {
+    QFETCH(bool, removed);
+    QFETCH(QString, message);
     QVERIFY(startWith(DataFiles::threeRecords()));
-    QVERIFY(DataFiles::write(dataFilePath(), DataFiles::threeRecords().left(255))); // cut by someone else
+    if (removed)
+        QVERIFY(QFile::remove(dataFilePath()));
+    else
+        QVERIFY(DataFiles::write(dataFilePath(), DataFiles::threeRecords().left(255)));
 
     MessageBoxCatcher catcher;
-    QEventLoop loop;
     QTimer::singleShot(0, this, [this] { scrollBar(form())->setValue(3); });
-    QCOMPARE(loop.exec(), EXIT_FAILURE);
+    QCOMPARE(QCoreApplication::exec(), EXIT_FAILURE); // the program's own loop, ended
     QCOMPARE(catcher.texts().size(), 1);
-    QVERIFY2(catcher.texts().first().startsWith(u"No se pudo leer el registro 3"_s),
+    QVERIFY2(catcher.texts().first().contains(QRegularExpression(message)),
              qPrintable(catcher.texts().first()));
+    QCOMPARE(QFile::exists(dataFilePath()), !removed); // a file gone is not made again
 }
 
 QTEST_MAIN(tst_frmVentolia)

@@ -1,124 +1,122 @@
-#include "ui/fittedfonts.h"
-#include "ui/formlayout.h"
+// The window in the user's own font, whatever its size: the font is kept,
+// and the layout grows by one factor until every caption fits.
+
+#include "datafiles.h"
+#include "formcontrols.h"
+#include "formfixture.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QLineEdit>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using namespace FormControls;
 
 class tst_LayoutFonts : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void fittingFontIsTheLargestThatFits_data();
-    void fittingFontIsTheLargestThatFits();
-    void captionsFitTheirWidth_data();
-    void captionsFitTheirWidth();
-    void rememberedFontIsCheckedAgainstEachCaption();
+    void initTestCase();
+    void cleanup();
+    void layoutGrowsWithTheFont_data();
+    void layoutGrowsWithTheFont();
+    void followsAFontChange();
 
 private:
-    static bool labelsFit(const QFont &font);
+    static void setApplicationPointSize(qreal size);
+    // Every caption in the application's font, ending before its box, and a
+    // line of text fitting each box; at a factor 2 pixels of width smaller,
+    // something would not fit.
+    static void checkTheLayoutFits(const QWidget *form);
+
+    QFont m_defaultFont;
 };
 
-// Measured with real labels and a real box, as the window shows them.
-bool tst_LayoutFonts::labelsFit(const QFont &font)
+void tst_LayoutFonts::initTestCase()
 {
-    QWidget window;
-    window.setFont(font);
-    QLineEdit box(&window);
-    box.setGeometry(FormLayout::fieldControls(AddressRecord::Nombre).boxGeometry);
-    if (box.fontMetrics().height() > box.height() - 2)
-        return false;
-    for (int field = 0; field < AddressRecord::FieldCount; ++field) {
-        const auto controls = FormLayout::fieldControls(AddressRecord::Field(field));
-        QLabel label(QString::fromUtf8(controls.caption), &window);
-        label.move(controls.labelPosition);
-        label.adjustSize();
-        if (label.geometry().right() >= controls.boxGeometry.left())
-            return false;
-    }
-    return true;
+    m_defaultFont = QApplication::font();
 }
 
-void tst_LayoutFonts::fittingFontIsTheLargestThatFits_data()
+void tst_LayoutFonts::cleanup()
 {
-    QTest::addColumn<QString>("family");
-    QTest::addColumn<qreal>("defaultSize");
-
-    for (const QString &family : { QApplication::font().family(), u"DejaVu Serif"_s, u"DejaVu Sans Mono"_s }) {
-        for (qreal size : { 5.0, 7.0, 8.5, 9.0, 11.0, 16.0, 24.0 }) {
-            QTest::addRow("%s %.1f pt", qPrintable(family), size) << family << size;
-        }
-    }
+    QApplication::setFont(m_defaultFont);
 }
 
-void tst_LayoutFonts::fittingFontIsTheLargestThatFits()
+void tst_LayoutFonts::setApplicationPointSize(qreal size)
 {
-    QFETCH(QString, family);
-    QFETCH(qreal, defaultSize);
-    QFont font(family);
-    font.setPointSizeF(defaultSize);
-
-    const QFont fitted = FormLayout::fittingFont(font, QApplication::style());
-    QCOMPARE(fitted.family(), font.family());
-    QVERIFY(fitted.pointSizeF() <= defaultSize);
-    QVERIFY2(labelsFit(fitted), qPrintable(u"%1 pt does not fit"_s.arg(fitted.pointSizeF())));
-    if (fitted.pointSizeF() < defaultSize) {
-        QFont larger = fitted;
-        larger.setPointSizeF(qMin(defaultSize, fitted.pointSizeF() + 1));
-        QVERIFY2(!labelsFit(larger), qPrintable(u"%1 pt fits too"_s.arg(larger.pointSizeF())));
-    }
+    QFont font = QApplication::font();
+    font.setPointSizeF(size);
+    QApplication::setFont(font);
 }
 
-void tst_LayoutFonts::captionsFitTheirWidth_data()
+void tst_LayoutFonts::checkTheLayoutFits(const QWidget *form)
 {
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<int>("width");
-
-    QTest::newRow("fits as it is") << u"Registro 1/3"_s << 73;
-    QTest::newRow("a little too wide") << u"Registro 123/456"_s << 73;
-    QTest::newRow("the widest counter") << u"Registro 32767/32767"_s << 73;
-    QTest::newRow("narrowing alone is not enough") << u"Registro 32767/32767"_s << 30;
-    QTest::newRow("nothing fits in 1 pixel") << u"Registro 32767/32767"_s << 1;
+    const qreal factor = form->width() / 570.0;
+    const qreal smaller = (form->width() - 2) / 570.0;
+    bool tight = factor == 1;
+    for (const QString &name : textBoxNames) {
+        const QLineEdit *box = textBox(form, name);
+        const QLabel *label = form->findChild<QLabel *>(u"lbl"_s + name.mid(3));
+        QCOMPARE(label->font(), QApplication::font());
+        QCOMPARE(box->font(), QApplication::font());
+        QCOMPARE(label->size(), label->sizeHint());
+        QVERIFY2(label->geometry().right() < box->x(), qPrintable(label->text()));
+        QVERIFY(box->minimumSizeHint().height() <= box->height());
+        const qreal room = (box->x() - label->x()) / factor;
+        tight = tight || label->width() > room * smaller || box->minimumSizeHint().height() > 19 * smaller;
+    }
+    QVERIFY2(tight, qPrintable(u"%1 could be smaller"_s.arg(factor)));
+    QCOMPARE(form->minimumSize(), form->size());
+    QCOMPARE(form->maximumSize(), form->size());
 }
 
-void tst_LayoutFonts::captionsFitTheirWidth()
+void tst_LayoutFonts::layoutGrowsWithTheFont_data()
 {
-    QFETCH(QString, caption);
-    QFETCH(int, width);
-    const QFont base = QApplication::font();
-    FittedFonts fonts(base, width);
+    QTest::addColumn<qreal>("pointSize");
 
-    const QFont font = fonts.fontFor(caption);
-    const int advance = QFontMetrics(font).horizontalAdvance(caption);
-    if (QFontMetrics(base).horizontalAdvance(caption) <= width) {
-        QCOMPARE(font, base);
-    } else if (width > 1) {
-        QVERIFY2(advance <= width, qPrintable(u"%1 px"_s.arg(advance)));
-        QVERIFY(font.stretch() < 100 || font.pointSizeF() < base.pointSizeF());
-    }
-    QCOMPARE(fonts.fontFor(caption), font); // the same again
+    for (qreal size : { 6.0, 9.0, 11.0, 14.0, 20.0 })
+        QTest::addRow("%g pt", size) << size;
 }
 
-// Two captions as wide in the base font may need different fonts: what was
-// remembered for one must still fit the other.
-void tst_LayoutFonts::rememberedFontIsCheckedAgainstEachCaption()
+void tst_LayoutFonts::layoutGrowsWithTheFont()
 {
-    const QFont base = QApplication::font();
-    const int width = 73;
-    FittedFonts fonts(base, width);
-    QVERIFY(QFontMetrics(base).horizontalAdvance(u"Registro 10000/32767"_s) > width);
-    int seen = 0;
-    for (int number = 10000; number <= 32767; number += 997) {
-        const QString caption = u"Registro %1/32767"_s.arg(number);
-        const QFont font = fonts.fontFor(caption);
-        QVERIFY2(QFontMetrics(font).horizontalAdvance(caption) <= width, qPrintable(caption));
-        ++seen;
-    }
-    QVERIFY(seen > 20);
+    QFETCH(qreal, pointSize);
+    setApplicationPointSize(pointSize);
+    FormFixture fixture;
+    QVERIFY(DataFiles::writeSized(fixture.dataFilePath(), 32767));
+    QVERIFY(fixture.start());
+    const QWidget *form = fixture.form();
+
+    checkTheLayoutFits(form);
+    if (pointSize == 6)
+        QCOMPARE(form->size(), QSize(570, 241));
+    QVERIFY(qAbs(form->height() - form->width() * 241 / 570.0) <= 1);
+    QVERIFY(standsAt(textBox(form, u"txtNombre"_s), 1800, 360, 2295, 285));
+    QVERIFY(standsAt(textBox(form, u"txtPiso"_s), 3360, 1800, 735, 285));
+    QVERIFY(standsAt(textBox(form, u"txtMadre"_s), 6000, 2520, 2295, 285));
+    QVERIFY(standsAt(button(form, "cmdNuevo"), 7200, 3000, 1095, 375));
+    QVERIFY(standsAt(scrollBar(form), 240, 3120, 5535, 255));
+
+    // The widest counter there can be shows whole in its fixed label.
+    scrollBar(form)->setValue(32767);
+    const QLabel *label = counter(form);
+    QCOMPARE(label->text(), u"Registro 32767/32767"_s);
+    QVERIFY(standsAt(label, 6000, 3120, 1095, 255));
+    QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width());
+}
+
+void tst_LayoutFonts::followsAFontChange()
+{
+    setApplicationPointSize(6);
+    FormFixture fixture;
+    QVERIFY(fixture.startWith(DataFiles::threeRecords()));
+    QCOMPARE(fixture.form()->size(), QSize(570, 241));
+
+    setApplicationPointSize(14); // reaches the window through its event queue
+    QTRY_VERIFY(fixture.form()->width() > 570);
+    checkTheLayoutFits(fixture.form());
+    QVERIFY(standsAt(textBox(fixture.form(), u"txtMadre"_s), 6000, 2520, 2295, 285));
+    QVERIFY(standsAt(counter(fixture.form()), 6000, 3120, 1095, 255));
 }
 
 QTEST_MAIN(tst_LayoutFonts)

@@ -10,6 +10,8 @@
 
 #include <map>
 #include <memory>
+#include <numeric>
+#include <optional>
 #include <vector>
 
 using namespace Qt::StringLiterals;

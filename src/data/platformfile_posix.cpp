@@ -1,31 +1,171 @@
 #include "platformfile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-bool failWithErrno(QString *reason)
+constexpr char16_t escapedByte = 0xDC00; // U+DC80-U+DCFF carry the bytes 0x80-0xFF
+
+bool failWithErrno(QString *reason, int error = errno)
 {
-    *reason = qt_error_string(errno);
+    *reason = qt_error_string(error);
     return false;
+}
+
+// Valid UTF-8 as text; each byte of anything else as U+DC00 + byte.
+QString decodeName(const QByteArray &bytes)
+{
+    const QString text = QString::fromUtf8(bytes);
+    if (text.toUtf8() == bytes)
+        return text;
+    QString name;
+    for (qsizetype i = 0; i < bytes.size();) {
+        // The longest run that decodes to one character and back to itself.
+        qsizetype length = 4;
+        QString character;
+        for (; length > 0; --length) {
+            character = QString::fromUtf8(bytes.mid(i, length));
+            if (QStringView(character).toUcs4().size() == 1 && character.toUtf8() == bytes.mid(i, length))
+                break;
+        }
+        name += length > 0 ? character : QString(QChar(escapedByte + uchar(bytes[i])));
+        i += qMax<qsizetype>(length, 1);
+    }
+    return name;
+}
+
+QByteArray encodeName(const QString &name)
+{
+    QByteArray bytes;
+    qsizetype textStart = 0;
+    for (qsizetype i = 0; i <= name.size(); ++i) {
+        const bool escaped = i < name.size() && name[i].unicode() >= escapedByte + 0x80
+                && name[i].unicode() <= escapedByte + 0xFF
+                && !(i > 0 && name[i - 1].isHighSurrogate()); // else half of a character
+        if (!escaped && i < name.size())
+            continue;
+        bytes += QStringView(name).sliced(textStart, i - textStart).toUtf8();
+        if (escaped)
+            bytes += char(name[i].unicode() - escapedByte);
+        textStart = i + 1;
+    }
+    return bytes;
+}
+
+bool flushAllowed(PlatformFile::Flush what, const QString &folder, QString *reason)
+{
+    const PlatformFile::FlushHook &hook = PlatformFile::flushHook();
+    return !hook || hook(what, folder) || failWithErrno(reason, EIO);
+}
+
+// Makes the entry of a file just created at path durable: in the folder where
+// the file really lies, whatever symbolic links led there.
+bool syncFolderOf(const QByteArray &path, QString *reason)
+{
+    char *const real = ::realpath(path.constData(), nullptr);
+    if (!real)
+        return failWithErrno(reason);
+    QByteArray folder(real);
+    std::free(real);
+    folder.truncate(qMax<qsizetype>(folder.lastIndexOf('/'), 1));
+    if (!flushAllowed(PlatformFile::Flush::Folder, decodeName(folder), reason))
+        return false;
+    const int descriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0)
+        return failWithErrno(reason);
+    // Some file systems cannot flush a folder; there is nothing more to do then.
+    const bool synced = ::fsync(descriptor) == 0 || errno == EINVAL;
+    if (!synced)
+        failWithErrno(reason);
+    ::close(descriptor);
+    return synced;
 }
 
 } // namespace
 
 namespace PlatformFile {
 
-bool lockExclusive(QFile &file, QString *reason)
+// Qt's own answer is text, which cannot carry a folder name that is not
+// UTF-8: where it cannot, Qt gives an empty path.
+QString programDirectory()
+{
+#ifdef Q_OS_LINUX
+    QByteArray executable(4096, '\0');
+    const ssize_t length = ::readlink("/proc/self/exe", executable.data(), executable.size());
+    if (length > 0 && length < executable.size()) {
+        executable.truncate(length);
+        executable.truncate(qMax<qsizetype>(executable.lastIndexOf('/'), 1));
+        return decodeName(executable);
+    }
+#endif
+    return QCoreApplication::applicationDirPath();
+}
+
+void failWritesPastSizeLimit()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+Opened open(QFile &file, const QString &path, bool create, QString *readOnlyReason, QString *reason)
+{
+    const QByteArray name = encodeName(path);
+    // Opening a FIFO must not wait for a writer; for a regular file
+    // O_NONBLOCK changes nothing.
+    const int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    QIODevice::OpenMode mode = QIODevice::ReadWrite;
+    int descriptor = ::open(name.constData(), flags | O_RDWR);
+    if (descriptor < 0 && (errno == EACCES || errno == EROFS)) {
+        *readOnlyReason = qt_error_string(errno);
+        mode = QIODevice::ReadOnly;
+        descriptor = ::open(name.constData(), flags | O_RDONLY);
+    }
+    const bool creating = descriptor < 0 && errno == ENOENT && create;
+    if (creating)
+        descriptor = ::open(name.constData(), flags | O_RDWR | O_CREAT, 0600);
+    if (descriptor < 0) {
+        const bool missing = errno == ENOENT;
+        failWithErrno(reason);
+        return missing ? Opened::Missing : Opened::Failed;
+    }
+
+    struct stat status;
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(descriptor);
+        return Opened::NotRegular;
+    }
+    if (!file.open(descriptor, mode | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        *reason = file.errorString();
+        return Opened::Failed;
+    }
+    if (creating && !syncFolderOf(name, reason)) {
+        file.close();
+        return Opened::Failed;
+    }
+    return Opened::Yes;
+}
+
+Locked tryLock(QFile &file, QString *reason)
 {
     int result;
     do
-        result = ::flock(file.handle(), LOCK_EX);
+        result = ::flock(file.handle(), LOCK_EX | LOCK_NB);
     while (result != 0 && errno == EINTR);
-    return result == 0 || failWithErrno(reason);
+    if (result == 0)
+        return Locked::Yes;
+    if (errno == EWOULDBLOCK)
+        return Locked::HeldElsewhere;
+    failWithErrno(reason);
+    return Locked::Failed;
 }
 
 void unlock(QFile &file)
@@ -35,25 +175,14 @@ void unlock(QFile &file)
 
 bool syncData(QFile &file, QString *reason)
 {
+    if (!flushAllowed(Flush::DataFile, QString(), reason))
+        return false;
 #ifdef Q_OS_DARWIN
     const int result = ::fcntl(file.handle(), F_FULLFSYNC);
 #else
     const int result = ::fdatasync(file.handle());
 #endif
     return result == 0 || failWithErrno(reason);
-}
-
-bool syncDirectory(const QString &path, QString *reason)
-{
-    const int directory = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (directory < 0)
-        return failWithErrno(reason);
-    // Some file systems cannot flush a directory; there is nothing more to do then.
-    const bool synced = ::fsync(directory) == 0 || errno == EINVAL;
-    if (!synced)
-        failWithErrno(reason);
-    ::close(directory);
-    return synced;
 }
 
 } // namespace PlatformFile

@@ -3,10 +3,13 @@
 #include "addressrecord.h"
 #include "platformfile.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QFileInfo>
+#include <QThread>
 
 namespace {
+
+constexpr int lockRetryMilliseconds = 10;
 
 qint64 position(qint16 number)
 {
@@ -26,6 +29,14 @@ bool writeAll(QFile &file, QByteArrayView bytes)
     return true;
 }
 
+// A reason ends the message, which brings its own full stop.
+QString reasonOf(QString reason)
+{
+    if (reason.endsWith(u'.'))
+        reason.chop(1);
+    return reason;
+}
+
 } // namespace
 
 QString RecordFile::dataFilePath(const QString &directory)
@@ -34,22 +45,27 @@ QString RecordFile::dataFilePath(const QString &directory)
 }
 
 RecordFile::RecordFile(const QString &path)
-    : m_file(path)
+    : m_path(path)
 {
 }
 
-// Contacts are personal: a file created here is for its owner alone. An
-// existing file keeps its permissions.
-bool RecordFile::open()
+// Only the start creates the file: a file that disappears later is gone,
+// and is reported as such rather than replaced by an empty one.
+bool RecordFile::open(Creation creation)
 {
-    const bool creating = !m_file.exists();
-    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
-    if (m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered, ownerOnly))
-        return !creating || syncNewFile();
-    const QString reason = m_file.errorString();
-    if (m_file.exists() && m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        m_readOnlyReason = reason;
+    QString reason;
+    switch (PlatformFile::open(m_file, m_path, creation == CreateIfMissing, &m_readOnlyReason, &reason)) {
+    case PlatformFile::Opened::Yes:
         return true;
+    case PlatformFile::Opened::Missing:
+        if (creation == MustExist)
+            return fail(QStringLiteral("El archivo de datos «%1» ya no existe.").arg(displayPath()));
+        break;
+    case PlatformFile::Opened::NotRegular:
+        reason = QStringLiteral("no es un archivo normal");
+        break;
+    case PlatformFile::Opened::Failed:
+        break;
     }
     return failToOpen(reason);
 }
@@ -70,15 +86,17 @@ std::optional<qint16> RecordFile::countRecords()
 
 bool RecordFile::readRecord(qint16 number, AddressRecord &record)
 {
-    const QByteArray bytes = m_file.seek(position(number)) ? m_file.read(AddressRecord::Length)
-                                                           : QByteArray();
-    if (bytes.size() == AddressRecord::Length) {
-        record.setBytes(bytes);
-        return true;
+    QString reason;
+    if (seekRecord(number, &reason)) {
+        const QByteArray bytes = m_file.read(AddressRecord::Length);
+        if (bytes.size() == AddressRecord::Length) {
+            record.setBytes(bytes);
+            return true;
+        }
+        reason = m_file.error() == QFileDevice::NoError
+                ? QStringLiteral("el archivo termina antes de ese registro")
+                : reasonOf(m_file.errorString());
     }
-    const QString reason = m_file.error() == QFileDevice::NoError
-            ? QStringLiteral("el archivo termina antes de ese registro")
-            : m_file.errorString();
     return fail(QStringLiteral("No se pudo leer el registro %1 del archivo de datos «%2»: %3.")
                         .arg(number)
                         .arg(displayPath(), reason));
@@ -87,30 +105,66 @@ bool RecordFile::readRecord(qint16 number, AddressRecord &record)
 bool RecordFile::writeRecord(qint16 number, const AddressRecord &record)
 {
     QString reason = m_readOnlyReason;
-    if (m_file.isWritable()) {
-        if (m_file.seek(position(number)) && writeAll(m_file, record.bytes()))
+    if (m_file.isWritable() && seekRecord(number, &reason)) {
+        if (writeAll(m_file, record.bytes()))
             return true;
-        reason = m_file.errorString();
+        reason = reasonOf(m_file.errorString());
     }
     return fail(QStringLiteral("No se pudo escribir el registro %1 en el archivo de datos «%2»: %3.")
                         .arg(number)
-                        .arg(displayPath(), reason));
+                        .arg(displayPath(), reasonOf(reason)));
+}
+
+bool RecordFile::seekRecord(qint16 number, QString *reason)
+{
+    const qint64 place = position(number);
+    if (place >= 0 && m_file.seek(place))
+        return true;
+    *reason = m_file.error() == QFileDevice::NoError
+            ? QStringLiteral("el byte %1 no es una posición del archivo").arg(place)
+            : reasonOf(m_file.errorString());
+    return false;
 }
 
 // Another copy of the program may be appending to the same file: the place
 // of the new record is taken from the file itself, under an exclusive lock
 // held until the record is on stable storage.
-std::optional<qint16> RecordFile::appendRecord(const AddressRecord &record)
+std::optional<qint16> RecordFile::appendRecord(const AddressRecord &record,
+                                               std::chrono::milliseconds lockTimeout,
+                                               const std::function<void()> &whileWaiting)
 {
     QString reason = m_readOnlyReason;
-    if (!m_file.isWritable() || !PlatformFile::lockExclusive(m_file, &reason)) {
+    if (!m_file.isWritable() || !lock(lockTimeout, whileWaiting, &reason)) {
         fail(QStringLiteral("No se pudo añadir un registro al archivo de datos «%1»: %2.")
-                     .arg(displayPath(), reason));
+                     .arg(displayPath(), reasonOf(reason)));
         return std::nullopt;
     }
     const std::optional<qint16> number = appendLocked(record);
     PlatformFile::unlock(m_file);
     return number;
+}
+
+bool RecordFile::lock(std::chrono::milliseconds timeout, const std::function<void()> &whileWaiting,
+                      QString *reason)
+{
+    const QDeadlineTimer deadline(timeout);
+    for (;;) {
+        switch (PlatformFile::tryLock(m_file, reason)) {
+        case PlatformFile::Locked::Yes:
+            return true;
+        case PlatformFile::Locked::Failed:
+            return false;
+        case PlatformFile::Locked::HeldElsewhere:
+            break;
+        }
+        if (deadline.hasExpired()) {
+            *reason = QStringLiteral("otro programa lo está usando; vuelva a intentarlo más tarde");
+            return false;
+        }
+        if (whileWaiting)
+            whileWaiting();
+        QThread::msleep(lockRetryMilliseconds);
+    }
 }
 
 // The record goes after the last whole record, over any stray piece of one
@@ -128,33 +182,37 @@ std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
         return std::nullopt;
     }
     const qint16 number = qint16(count + 1);
-    const QByteArray strayPiece = m_file.seek(position(number)) ? m_file.readAll() : QByteArray();
+    QString reason;
+    const QByteArray strayPiece = seekRecord(number, &reason) ? m_file.readAll() : QByteArray();
 
     if (!writeRecord(number, record)) {
         restore(oldSize, strayPiece);
         return std::nullopt;
     }
-    QString reason;
     if (!PlatformFile::syncData(m_file, &reason)) {
         fail(QStringLiteral("No se pudo guardar en el disco el registro %1 del archivo de datos "
                             "«%2»: %3.")
                      .arg(number)
-                     .arg(displayPath(), reason));
+                     .arg(displayPath(), reasonOf(reason)));
         restore(oldSize, strayPiece);
         return std::nullopt;
     }
     return number;
 }
 
+// A write that changed nothing (the file has its old size and no stray
+// piece was there to write over) leaves nothing to put back.
 void RecordFile::restore(qint64 size, const QByteArray &strayPiece)
 {
+    if (m_file.size() == size && strayPiece.isEmpty())
+        return;
     const bool restored = m_file.resize(size)
             && (strayPiece.isEmpty()
                 || (m_file.seek(size - strayPiece.size()) && writeAll(m_file, strayPiece)));
     if (!restored)
         m_errorString += QStringLiteral(" Además, el archivo no se pudo devolver a su estado "
                                         "anterior: %1.")
-                                 .arg(m_file.errorString());
+                                 .arg(reasonOf(m_file.errorString()));
 }
 
 void RecordFile::close()
@@ -162,24 +220,15 @@ void RecordFile::close()
     m_file.close();
 }
 
-bool RecordFile::syncNewFile()
-{
-    QString reason;
-    if (PlatformFile::syncDirectory(QFileInfo(m_file).absolutePath(), &reason))
-        return true;
-    m_file.close();
-    return failToOpen(reason);
-}
-
 bool RecordFile::failToOpen(const QString &reason)
 {
     return fail(QStringLiteral("No se pudo abrir el archivo de datos «%1»: %2.")
-                        .arg(displayPath(), reason));
+                        .arg(displayPath(), reasonOf(reason)));
 }
 
 QString RecordFile::displayPath() const
 {
-    return QDir::toNativeSeparators(m_file.fileName());
+    return QDir::toNativeSeparators(m_path);
 }
 
 bool RecordFile::fail(const QString &message)

@@ -1,24 +1,10 @@
 #include "formlayout.h"
 
 #include <QFontMetrics>
-#include <QStyle>
-#include <QStyleOptionFrame>
-
-#include <algorithm>
-#include <cmath>
-#include <iterator>
 
 namespace {
 
-constexpr int pixels(int twips)
-{
-    return twips / 15;
-}
-
-constexpr QRect twipsRect(int left, int top, int width, int height)
-{
-    return QRect(pixels(left), pixels(top), pixels(width), pixels(height));
-}
+constexpr int twipsPerPixel = 15;
 
 struct FieldTwips
 {
@@ -50,91 +36,114 @@ constexpr FieldTwips fields[AddressRecord::FieldCount] = {
     { "Madre", "Nombre de la madre:", 4440, 2520, 6000, 2295 },
 };
 
-// The height that a text box of the layout has for its line of text.
-int boxTextHeight(const QStyle *style)
-{
-    QStyleOptionFrame option;
-    option.rect = twipsRect(0, 0, 2295, boxHeight);
-    option.lineWidth = style->pixelMetric(QStyle::PM_DefaultFrameWidth, &option);
-    return style->subElementRect(QStyle::SE_LineEditContents, &option).height();
-}
-
-// Whether a caption fits in room pixels; a label's size hint for a one-line
-// caption is the caption's bounding rectangle. Shaping a caption costs more
-// than the rest of the search, so the sum of its characters' advances (which
-// the font keeps) decides where it is clearly over or under: kerning moves a
-// caption by far less than the margin. Only a close call is shaped.
-bool captionFits(const QFont &font, const QFontMetricsF &advances, const QString &caption, int room)
-{
-    qreal estimate = 0;
-    for (QChar character : caption)
-        estimate += advances.horizontalAdvance(character);
-    const qreal margin = 2 + estimate / 20;
-    if (estimate > room + margin)
-        return false;
-    if (estimate < room - margin)
-        return true;
-    return QFontMetrics(font)
-                   .boundingRect(QRect(0, 0, 2000, 2000), Qt::AlignLeft | Qt::AlignVCenter, caption)
-                   .width()
-            <= room;
-}
-
-bool layoutFits(const QFont &font, int lineRoom)
-{
-    const QFontMetricsF advances(font);
-    return advances.height() <= lineRoom
-            && std::all_of(std::begin(fields), std::end(fields), [&](const FieldTwips &field) {
-                   return captionFits(font, advances, QString::fromUtf8(field.caption),
-                                      pixels(field.boxLeft) - pixels(field.labelLeft));
-               });
-}
+// Narrower than this, text is harder to read than it is at a smaller size.
+constexpr int minimumStretch = 60;
 
 } // namespace
 
-namespace FormLayout {
-
-FieldControls fieldControls(AddressRecord::Field field)
+const char *FormLayout::stem(AddressRecord::Field field)
 {
-    const FieldTwips &twips = fields[field];
-    return { twips.stem, twips.caption, QPoint(pixels(twips.labelLeft), pixels(twips.top)),
-             twipsRect(twips.boxLeft, twips.top, twips.boxWidth, boxHeight) };
+    return fields[field].stem;
 }
 
-QSize clientSize()
+QString FormLayout::caption(AddressRecord::Field field)
+{
+    return QString::fromUtf8(fields[field].caption);
+}
+
+// Each requirement gives the factor at which it is just met; rounding to
+// whole pixels can take up to a pixel more, which the last steps add.
+FormLayout::FormLayout(const std::array<int, AddressRecord::FieldCount> &captionWidths, int boxHeight)
+{
+    m_factor = qMax(1.0, qreal(boxHeight) * twipsPerPixel / ::boxHeight);
+    for (int field = 0; field < AddressRecord::FieldCount; ++field) {
+        const int room = fields[field].boxLeft - fields[field].labelLeft;
+        m_factor = qMax(m_factor, qreal(captionWidths[field]) * twipsPerPixel / room);
+    }
+    while (!fits(captionWidths, boxHeight))
+        m_factor += 1.0 / 1024;
+}
+
+bool FormLayout::fits(const std::array<int, AddressRecord::FieldCount> &captionWidths, int boxHeight) const
+{
+    for (int field = 0; field < AddressRecord::FieldCount; ++field) {
+        const QRect box = boxGeometry(AddressRecord::Field(field));
+        if (labelPosition(AddressRecord::Field(field)).x() + captionWidths[field] > box.left()
+            || box.height() < boxHeight)
+            return false;
+    }
+    return true;
+}
+
+// Positions are rounded, and so are the edges opposite them: controls that
+// share a top or a side in twips share it in pixels.
+int FormLayout::pixels(int twips) const
+{
+    return qRound(twips * m_factor / twipsPerPixel);
+}
+
+QRect FormLayout::twipsRect(int left, int top, int width, int height) const
+{
+    return QRect(QPoint(pixels(left), pixels(top)),
+                 QPoint(pixels(left + width) - 1, pixels(top + height) - 1));
+}
+
+QSize FormLayout::clientSize() const
 {
     return QSize(pixels(8550), pixels(3615));
 }
 
-QRect aceptarGeometry()
+QPoint FormLayout::labelPosition(AddressRecord::Field field) const
+{
+    return QPoint(pixels(fields[field].labelLeft), pixels(fields[field].top));
+}
+
+QRect FormLayout::boxGeometry(AddressRecord::Field field) const
+{
+    const FieldTwips &twips = fields[field];
+    return twipsRect(twips.boxLeft, twips.top, twips.boxWidth, ::boxHeight);
+}
+
+QRect FormLayout::aceptarGeometry() const
 {
     return twipsRect(6000, 3000, 1095, 375);
 }
 
-QRect nuevoGeometry()
+QRect FormLayout::nuevoGeometry() const
 {
     return twipsRect(7200, 3000, 1095, 375);
 }
 
-QRect scrollBarGeometry()
+QRect FormLayout::scrollBarGeometry() const
 {
     return twipsRect(240, 3120, 5535, 255);
 }
 
-QRect counterGeometry()
+QRect FormLayout::counterGeometry() const
 {
     return twipsRect(6000, 3120, 1095, 255);
 }
 
-// Where even 1 point does not fit, 1 point it is.
-QFont fittingFont(const QFont &font, const QStyle *style)
+// Each try scales the font by how much too wide the last one measured;
+// where narrowing changes nothing (not every font engine can), or would go
+// below the readable limit, the size shrinks instead.
+QFont FormLayout::counterFont(const QFont &base, int width)
 {
-    const int lineRoom = boxTextHeight(style);
-    QFont candidate = font;
-    for (int size = int(std::ceil(font.pointSizeF())) - 1;
-         size >= 1 && !layoutFits(candidate, lineRoom); --size)
-        candidate.setPointSize(size);
-    return candidate;
+    const QString widest = QStringLiteral("Registro %1/%1").arg(32767);
+    QFont font = base;
+    int previousAdvance = 0;
+    for (int advance = QFontMetrics(font).horizontalAdvance(widest); advance > width;
+         advance = QFontMetrics(font).horizontalAdvance(widest)) {
+        const qreal ratio = qreal(width) / advance;
+        const int stretch = int((font.stretch() == QFont::AnyStretch ? 100 : font.stretch()) * ratio);
+        if (stretch >= minimumStretch && advance != previousAdvance) {
+            font.setStretch(stretch);
+        } else if (font.pointSizeF() > 1) {
+            font.setPointSizeF(qMax(1.0, font.pointSizeF() * ratio));
+        } else {
+            break;
+        }
+        previousAdvance = advance;
+    }
+    return font;
 }
-
-} // namespace FormLayout

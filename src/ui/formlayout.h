@@ -6,35 +6,45 @@
 #include <QFont>
 #include <QRect>
 
-class QStyle;
+#include <array>
 
-// Where the window's controls stand. The layout was drawn in twips (15 to a
-// device-independent pixel) for a smaller font than today's desktops use;
-// its positions never move, so the font gives way instead.
-namespace FormLayout {
-
-// A field's label stands left of its text box, at the same top, and takes
-// the size of its caption.
-struct FieldControls
+// Where the window's controls stand. The layout is drawn in twips, 15 to a
+// device-independent pixel for the font that it was drawn with. Where the
+// user's font needs more room, every position and size grows by one
+// factor; the font itself is never made smaller.
+class FormLayout
 {
-    const char *stem; // the label is lbl<stem>, the box txt<stem>
-    const char *caption;
-    QPoint labelPosition;
-    QRect boxGeometry;
+public:
+    // A field's label stands left of its text box, at the same top, and
+    // takes the size of its caption. The label is lbl<stem>, the box txt<stem>.
+    static const char *stem(AddressRecord::Field field);
+    static QString caption(AddressRecord::Field field);
+
+    // Grown by the smallest factor, at least 1, at which each field's
+    // caption, captionWidths[field] pixels wide, ends before its box, and
+    // every box is at least boxHeight pixels high.
+    FormLayout(const std::array<int, AddressRecord::FieldCount> &captionWidths, int boxHeight);
+
+    qreal factor() const { return m_factor; }
+    QSize clientSize() const;
+    QPoint labelPosition(AddressRecord::Field field) const;
+    QRect boxGeometry(AddressRecord::Field field) const;
+    QRect aceptarGeometry() const;
+    QRect nuevoGeometry() const;
+    QRect scrollBarGeometry() const;
+    QRect counterGeometry() const;
+
+    // The record counter's font, which must show the widest counter text in
+    // width pixels: base where it does; otherwise base narrowed, and made
+    // smaller where narrowing is not enough.
+    static QFont counterFont(const QFont &base, int width);
+
+private:
+    int pixels(int twips) const;
+    QRect twipsRect(int left, int top, int width, int height) const;
+    bool fits(const std::array<int, AddressRecord::FieldCount> &captionWidths, int boxHeight) const;
+
+    qreal m_factor = 1;
 };
-
-FieldControls fieldControls(AddressRecord::Field field);
-
-QSize clientSize();
-QRect aceptarGeometry();
-QRect nuevoGeometry();
-QRect scrollBarGeometry();
-QRect counterGeometry();
-
-// font itself where every field label fits before its box and a line fits a
-// box's height; otherwise the largest whole point size below it that fits.
-QFont fittingFont(const QFont &font, const QStyle *style);
-
-} // namespace FormLayout
 
 #endif // FORMLAYOUT_H

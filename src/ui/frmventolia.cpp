@@ -1,5 +1,7 @@
 #include "frmventolia.h"
 
+#include "busywait.h"
+#include "fieldinputlimit.h"
 #include "formlayout.h"
 #include "data/recordfile.h"
 
@@ -12,6 +14,7 @@
 #include <QScrollBar>
 
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -27,9 +30,6 @@ frmVentolia::frmVentolia(const QString &programDirectory, QWidget *parent)
     setWindowTitle(title);
     setWindowIcon(QIcon(QStringLiteral(":/icons/ventolia.png")));
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(FormLayout::clientSize());
-    // Before the controls exist, so that they are created with it.
-    setFont(FormLayout::fittingFont(font(), style()));
 
     // Created in tab order: the focus starts on the first control that takes it.
     createButtons();
@@ -37,21 +37,19 @@ frmVentolia::frmVentolia(const QString &programDirectory, QWidget *parent)
     createScrollBar();
     createCounter();
     arrangeTabOrder();
-    counterFonts = FittedFonts(font(), lblRegistro->contentsRect().width());
+    layOutControls();
 }
 
 void frmVentolia::createButtons()
 {
     cmdAceptar = new QPushButton(QStringLiteral("Aceptar"), this);
     cmdAceptar->setObjectName(QStringLiteral("cmdAceptar"));
-    cmdAceptar->setGeometry(FormLayout::aceptarGeometry());
     cmdAceptar->setAutoDefault(true);
     cmdAceptar->hide();
     connect(cmdAceptar, &QPushButton::clicked, this, &frmVentolia::cmdAceptar_Click);
 
     cmdNuevo = new QPushButton(nuevoCaption, this);
     cmdNuevo->setObjectName(QStringLiteral("cmdNuevo"));
-    cmdNuevo->setGeometry(FormLayout::nuevoGeometry());
     cmdNuevo->setAutoDefault(true);
     cmdNuevo->setDefault(true);
     connect(cmdNuevo, &QPushButton::clicked, this, &frmVentolia::cmdNuevo_Click);
@@ -60,19 +58,16 @@ void frmVentolia::createButtons()
 void frmVentolia::createFieldControls()
 {
     for (int field = 0; field < AddressRecord::FieldCount; ++field) {
-        const FormLayout::FieldControls controls = FormLayout::fieldControls(AddressRecord::Field(field));
-        const QString stem = QString::fromUtf8(controls.stem);
+        const auto fieldName = AddressRecord::Field(field);
+        const QString stem = QString::fromUtf8(FormLayout::stem(fieldName));
 
-        QLabel *label = new QLabel(QString::fromUtf8(controls.caption), this);
+        QLabel *label = new QLabel(FormLayout::caption(fieldName), this);
         label->setObjectName(QLatin1String("lbl") + stem);
-        label->move(controls.labelPosition);
-        label->adjustSize();
         fieldLabels[field] = label;
 
         QLineEdit *box = new QLineEdit(this);
         box->setObjectName(QLatin1String("txt") + stem);
-        box->setGeometry(controls.boxGeometry);
-        box->setMaxLength(AddressRecord::width(AddressRecord::Field(field)));
+        new FieldInputLimit(box, AddressRecord::width(fieldName));
         box->setReadOnly(true);
         textBoxes[field] = box;
         label->setBuddy(box); // a screen reader names the box after its label
@@ -83,7 +78,6 @@ void frmVentolia::createScrollBar()
 {
     hsbVentolia = new QScrollBar(Qt::Horizontal, this);
     hsbVentolia->setObjectName(QStringLiteral("hsbVentolia"));
-    hsbVentolia->setGeometry(FormLayout::scrollBarGeometry());
     hsbVentolia->setAccessibleName(QStringLiteral("Elegir registro"));
     hsbVentolia->setRange(1, 1);
     hsbVentolia->setSingleStep(1);
@@ -102,7 +96,6 @@ void frmVentolia::createCounter()
 {
     lblRegistro = new QLabel(this);
     lblRegistro->setObjectName(QStringLiteral("lblRegistro"));
-    lblRegistro->setGeometry(FormLayout::counterGeometry());
     lblRegistro->stackUnder(cmdAceptar);
 }
 
@@ -113,6 +106,36 @@ void frmVentolia::arrangeTabOrder()
     chain.append(hsbVentolia);
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+// The places of the controls for the fonts that they show now, measured on
+// the labels themselves.
+void frmVentolia::layOutControls()
+{
+    std::array<int, AddressRecord::FieldCount> captionWidths;
+    for (int field = 0; field < AddressRecord::FieldCount; ++field)
+        captionWidths[field] = fieldLabels[field]->sizeHint().width();
+    const FormLayout layout(captionWidths, textBoxes.front()->minimumSizeHint().height());
+
+    setFixedSize(layout.clientSize());
+    for (int field = 0; field < AddressRecord::FieldCount; ++field) {
+        fieldLabels[field]->move(layout.labelPosition(AddressRecord::Field(field)));
+        fieldLabels[field]->adjustSize();
+        textBoxes[field]->setGeometry(layout.boxGeometry(AddressRecord::Field(field)));
+    }
+    cmdAceptar->setGeometry(layout.aceptarGeometry());
+    cmdNuevo->setGeometry(layout.nuevoGeometry());
+    hsbVentolia->setGeometry(layout.scrollBarGeometry());
+    lblRegistro->setGeometry(layout.counterGeometry());
+    lblRegistro->setFont(FormLayout::counterFont(QApplication::font(lblRegistro), lblRegistro->width()));
+}
+
+// The user's font has changed, and the controls have taken it already.
+void frmVentolia::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange)
+        layOutControls();
+    QDialog::changeEvent(event);
 }
 
 // Escape presses the cancel button, if there is one. QDialog's own Escape
@@ -145,6 +168,11 @@ bool frmVentolia::eventFilter(QObject *watched, QEvent *event)
 
 bool frmVentolia::Form_Load()
 {
+    if (programDirectory.isEmpty()) {
+        showError(QStringLiteral("No se pudo saber en qué carpeta está el programa, que es donde "
+                                 "guarda su archivo de datos, Ventolia.dat."));
+        return false;
+    }
     dataFilePath = RecordFile::dataFilePath(programDirectory);
     RecordFile file(dataFilePath);
     if (!loadRecords(file)) {
@@ -159,7 +187,7 @@ bool frmVentolia::Form_Load()
 // Counts the records and shows the first, if there is one.
 bool frmVentolia::loadRecords(RecordFile &file)
 {
-    if (!file.open())
+    if (!file.open(RecordFile::CreateIfMissing))
         return false;
     const std::optional<qint16> count = file.countRecords();
     if (!count)
@@ -211,7 +239,7 @@ void frmVentolia::enterNewRecordMode()
     cancelButton = cmdNuevo;
     cmdAceptar->show();
     cmdAceptar->setDefault(true);
-    setCounterCaption(QStringLiteral("Nuevo registro"));
+    lblRegistro->setText(QStringLiteral("Nuevo registro"));
     setTextBoxesEditable(true);
     textBoxes[AddressRecord::Nombre]->setFocus();
     clearTextBoxes();
@@ -246,14 +274,23 @@ void frmVentolia::cmdAceptar_Click()
 }
 
 // The new record's number comes from the file: if another copy of the
-// program has added records meanwhile, the count jumps past them.
+// program has added records meanwhile, the count jumps past them. While
+// another program holds the file, the window waits, busy.
 bool frmVentolia::saveRecord()
 {
     for (int field = 0; field < AddressRecord::FieldCount; ++field)
         record.setField(AddressRecord::Field(field), textBoxes[field]->text());
 
     RecordFile file(dataFilePath);
-    const std::optional<qint16> number = file.open() ? file.appendRecord(record) : std::nullopt;
+    std::optional<BusyWait> busy;
+    const auto keepResponding = [&busy] {
+        if (!busy)
+            busy.emplace();
+        busy->keepResponding();
+    };
+    const std::optional<qint16> number =
+            file.open() ? file.appendRecord(record, RecordFile::LockTimeout, keepResponding) : std::nullopt;
+    busy.reset();
     if (!number) {
         showError(file.errorString());
         return false;
@@ -305,14 +342,7 @@ void frmVentolia::setTextBoxesEditable(bool editable)
 
 void frmVentolia::showCounter()
 {
-    setCounterCaption(QStringLiteral("Registro %1/%2").arg(currentRecord).arg(recordCount));
-}
-
-// The counter keeps its size: a caption too wide for it is narrowed to fit.
-void frmVentolia::setCounterCaption(const QString &caption)
-{
-    lblRegistro->setText(caption);
-    lblRegistro->setFont(counterFonts.fontFor(caption));
+    lblRegistro->setText(QStringLiteral("Registro %1/%2").arg(currentRecord).arg(recordCount));
 }
 
 void frmVentolia::showError(const QString &message)

@@ -2,7 +2,6 @@
 #define FRMVENTOLIA_H
 
 #include "data/addressrecord.h"
-#include "ui/fittedfonts.h"
 
 #include <QDialog>
 
@@ -29,6 +28,7 @@ public:
     bool Form_Load();
 
 protected:
+    void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -44,6 +44,7 @@ private:
     void createScrollBar();
     void createCounter();
     void arrangeTabOrder();
+    void layOutControls();
 
     bool loadRecords(RecordFile &file);
     void ShowRecord(qint16 number);
@@ -55,7 +56,6 @@ private:
     void clearTextBoxes();
     void setTextBoxesEditable(bool editable);
     void showCounter();
-    void setCounterCaption(const QString &caption);
     void showError(const QString &message);
     void endWithError(const QString &message);
 
@@ -71,7 +71,6 @@ private:
     QPushButton *cmdNuevo = nullptr;
     QScrollBar *hsbVentolia = nullptr;
     QLabel *lblRegistro = nullptr;
-    FittedFonts counterFonts;
     QPushButton *cancelButton = nullptr; // pressed by Escape; none at start
     bool ending = false;
 };

@@ -6,6 +6,7 @@
 
 #include "writerrecords.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -18,9 +19,12 @@ int main(int argc, char *argv[])
     const QString path = QString::fromLocal8Bit(argv[1]);
     const int writer = std::atoi(argv[2]);
     const int count = std::atoi(argv[3]);
+    // Many writers may queue for the lock far longer than a user would wait.
+    const std::chrono::minutes lockTimeout(10);
     for (int sequence = 0; count == 0 || sequence < count; ++sequence) {
         RecordFile file(path);
-        if (!file.open() || !file.appendRecord(WriterRecords::record(writer, sequence))) {
+        if (!file.open(RecordFile::CreateIfMissing)
+            || !file.appendRecord(WriterRecords::record(writer, sequence), lockTimeout)) {
             std::fprintf(stderr, "%s\n", qPrintable(file.errorString()));
             return 1;
         }

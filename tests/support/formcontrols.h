@@ -68,17 +68,37 @@ inline QRect scrollBarPart(const QScrollBar *bar, QStyle::SubControl part)
     return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar);
 }
 
-// Types text as a user would, one key at a time; QTest::keyClicks() knows
-// no key for a letter beyond ASCII, such as ñ.
+// Types text as a user would, one key (one character) at a time;
+// QTest::keyClicks() knows no key for a letter beyond ASCII, such as ñ.
 inline void typeInto(QWidget *widget, const QString &text)
 {
-    for (QChar character : text) {
-        if (character.unicode() < 0x80)
-            QTest::keyClick(widget, character.toLatin1());
-        else
-            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(character),
-                                Qt::NoModifier);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].unicode() < 0x80) {
+            QTest::keyClick(widget, text[i].toLatin1());
+            continue;
+        }
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, text.mid(i, length), Qt::NoModifier);
+        i += length - 1;
     }
+}
+
+// Where a control drawn at the given twips stands in a window that the
+// layout has grown to its present width, to within a pixel of rounding.
+inline bool standsAt(const QWidget *control, int left, int top, int width, int height)
+{
+    const qreal factor = control->window()->width() / 570.0;
+    const auto pixels = [factor](int twips) { return twips * factor / 15; };
+    const QRect expected(QPoint(qRound(pixels(left)), qRound(pixels(top))),
+                         QPoint(qRound(pixels(left + width)) - 1, qRound(pixels(top + height)) - 1));
+    const QRect actual = control->geometry();
+    const bool near = qAbs(actual.left() - expected.left()) <= 1 && qAbs(actual.top() - expected.top()) <= 1
+            && qAbs(actual.right() - expected.right()) <= 1 && qAbs(actual.bottom() - expected.bottom()) <= 1;
+    if (!near)
+        qWarning("%s at (%d,%d %dx%d), expected (%d,%d %dx%d)", qPrintable(control->objectName()),
+                 actual.x(), actual.y(), actual.width(), actual.height(), expected.x(), expected.y(),
+                 expected.width(), expected.height());
+    return near;
 }
 
 } // namespace FormControls

@@ -5,6 +5,9 @@
 
 #include <csignal>
 
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
 #ifdef Q_OS_LINUX
 #include <linux/capability.h>
 #include <sys/prctl.h>
@@ -39,6 +42,7 @@ inline bool dropPermissionOverrides()
 #endif
 }
 
+#ifdef Q_OS_UNIX
 // For tests that make writes fail: permissions hold as for a user, and a
 // write past a file-size limit (RLIMIT_FSIZE) fails with EFBIG instead of
 // ending the test with SIGXFSZ.
@@ -47,5 +51,34 @@ inline bool prepareForFailingWrites()
     std::signal(SIGXFSZ, SIG_IGN);
     return dropPermissionOverrides();
 }
+
+// The process's file-size limit, for as long as this lives.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(qint64 bytes)
+    {
+        m_set = getrlimit(RLIMIT_FSIZE, &m_saved) == 0;
+        rlimit limited = m_saved;
+        limited.rlim_cur = rlim_t(bytes);
+        m_set = m_set && setrlimit(RLIMIT_FSIZE, &limited) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        if (m_set)
+            setrlimit(RLIMIT_FSIZE, &m_saved);
+    }
+    bool isSet() const { return m_set; }
+
+private:
+    rlimit m_saved;
+    bool m_set;
+};
+#else
+inline bool prepareForFailingWrites()
+{
+    return dropPermissionOverrides();
+}
+#endif
 
 #endif // UNPRIVILEGED_H
