@@ -6,6 +6,7 @@
 #include "formfixture.h"
 
 #include <QApplication>
+#include <QFontInfo>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -103,6 +104,12 @@ void tst_LayoutFonts::layoutGrowsWithTheFont()
     QCOMPARE(label->text(), u"Registro 32767/32767"_s);
     QVERIFY(standsAt(label, 6000, 3120, 1095, 255));
     QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width());
+    // Made no smaller than it must be, but for a pixel that the size's
+    // estimate from one measurement may take off.
+    QFont larger = label->font();
+    larger.setPixelSize(QFontInfo(larger).pixelSize() + 2);
+    QVERIFY(label->font() == QApplication::font()
+            || QFontMetrics(larger).horizontalAdvance(label->text()) > label->contentsRect().width());
 }
 
 void tst_LayoutFonts::followsAFontChange()

@@ -6,11 +6,22 @@
 #include "unprivileged.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+
+#ifdef Q_OS_LINUX
+#include <filesystem>
+#include <fstream>
+#endif
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -25,20 +36,25 @@ private slots:
     void createsItsDataFileBesideItself();
     void browsesRecordsWrittenByAnotherProgram();
     void overflowEndsTheStartWithFailure();
-    void browsesAReadOnlyFile();
+    void failedSaveKeepsTheProgramRunning_data();
+    void failedSaveKeepsTheProgramRunning();
     void cannotCreateTheFileInAReadOnlyFolder();
     void twoCopiesSaveIntoOneFile();
+    void findsItsFolderByItsBytes();
 
 private:
     QString dataFilePath() const { return m_directory->filePath(u"Ventolia.dat"_s); }
-    // The program, copied alone into the test's folder, started there, and
-    // fed the probe's commands.
-    std::unique_ptr<QProcess> start(const QByteArray &commands = "browse\n");
+    QString programName() const { return QFileInfo(u"" VENTOLIA_EXECUTABLE ""_s).fileName(); }
+    // The program, copied alone into the test's folder (or the one given),
+    // started from another folder, and fed the probe's commands.
+    std::unique_ptr<QProcess> start(const QByteArray &commands = "browse\n", QString program = {});
     // What the probe reported, line by line, once the program has ended.
     QStringList finish(QProcess &process, int *exitCode);
     QStringList run(int *exitCode) { return finish(*start(), exitCode); }
 
     std::optional<QTemporaryDir> m_directory;
+    qint64 m_fileSizeLimit = -1; // for the program, where set
+    QString m_workingDirectory; // not where the data file belongs
 };
 
 void tst_Program::initTestCase()
@@ -50,7 +66,9 @@ void tst_Program::init()
 {
     m_directory.emplace();
     QVERIFY(m_directory->isValid());
-    QVERIFY(QFile::copy(u"" VENTOLIA_EXECUTABLE ""_s, m_directory->filePath(u"ventolia"_s)));
+    QVERIFY(QFile::copy(u"" VENTOLIA_EXECUTABLE ""_s, m_directory->filePath(programName())));
+    m_fileSizeLimit = -1;
+    m_workingDirectory = QDir::tempPath();
 }
 
 void tst_Program::cleanup()
@@ -59,12 +77,20 @@ void tst_Program::cleanup()
     m_directory.reset();
 }
 
-std::unique_ptr<QProcess> tst_Program::start(const QByteArray &commands)
+std::unique_ptr<QProcess> tst_Program::start(const QByteArray &commands, QString program)
 {
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(probeEnvironment());
-    process->setWorkingDirectory(QDir::tempPath()); // not where the data file belongs
-    process->start(m_directory->filePath(u"ventolia"_s), {});
+    process->setWorkingDirectory(m_workingDirectory);
+#ifdef Q_OS_UNIX
+    if (m_fileSizeLimit >= 0) {
+        process->setChildProcessModifier([limit = m_fileSizeLimit] {
+            const rlimit limited = { rlim_t(limit), rlim_t(limit) };
+            setrlimit(RLIMIT_FSIZE, &limited);
+        });
+    }
+#endif
+    process->start(program.isEmpty() ? m_directory->filePath(programName()) : program, {});
     process->write(commands);
     return process;
 }
@@ -87,8 +113,9 @@ void tst_Program::createsItsDataFileBesideItself()
     QCOMPARE(exitCode, 0);
     QVERIFY(QFile::exists(dataFilePath()));
     QCOMPARE(QFileInfo(dataFilePath()).size(), 0);
-    QCOMPARE(QDir(m_directory->path()).entryList(QDir::Files | QDir::Hidden),
-             (QStringList{ u"ventolia"_s, u"Ventolia.dat"_s }));
+    QStringList files = QDir(m_directory->path()).entryList(QDir::Files | QDir::Hidden);
+    files.sort();
+    QCOMPARE(files, (QStringList{ u"Ventolia.dat"_s, programName() }));
 }
 
 void tst_Program::browsesRecordsWrittenByAnotherProgram()
@@ -118,11 +145,30 @@ void tst_Program::overflowEndsTheStartWithFailure()
     QVERIFY(exitCode != 0 && exitCode != -1);
 }
 
-void tst_Program::browsesAReadOnlyFile()
+void tst_Program::failedSaveKeepsTheProgramRunning_data()
 {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message"); // a pattern
+
+    QTest::newRow("read-only file") << u"read-only"_s << u"^message=No se pudo añadir un registro .*"_s;
+#ifdef Q_OS_UNIX
+    QTest::newRow("file-size limit")
+            << u"size limit"_s << u"^message=No se pudo escribir el registro 3 .*: File too large\\.$"_s;
+#endif
+}
+
+// The program browses, and a save that the system refuses is told, with
+// the window still in new-record mode and the file as it was.
+void tst_Program::failedSaveKeepsTheProgramRunning()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, message);
     const QByteArray bytes = DataFiles::record("Ana") + DataFiles::record("Bea");
     QVERIFY(DataFiles::write(dataFilePath(), bytes));
-    QVERIFY(QFile::setPermissions(dataFilePath(), QFile::ReadOwner));
+    if (fault == u"read-only")
+        QVERIFY(QFile::setPermissions(dataFilePath(), QFile::ReadOwner));
+    else
+        m_fileSizeLimit = bytes.size() + 100;
 
     int exitCode = -1;
     const QStringList report = finish(*start("browse\nsave Zoe\n"), &exitCode);
@@ -130,14 +176,18 @@ void tst_Program::browsesAReadOnlyFile()
                                              u"counter=Registro 1/2"_s, u"txtNombre=Ana            "_s,
                                              u"counter=Registro 2/2"_s, u"txtNombre=Bea            "_s }));
     QCOMPARE(report.size(), 7);
-    QVERIFY2(report.at(5).startsWith(u"message=No se pudo añadir un registro"_s), qPrintable(report.at(5)));
+    QVERIFY2(report.at(5).contains(QRegularExpression(message)), qPrintable(report.at(5)));
     QCOMPARE(report.at(6), u"counter=Nuevo registro"_s); // still in new-record mode
     QCOMPARE(exitCode, 0);
     QCOMPARE(DataFiles::read(dataFilePath()), bytes);
 }
 
+// Windows lets a file be created in a read-only folder.
 void tst_Program::cannotCreateTheFileInAReadOnlyFolder()
 {
+#ifdef Q_OS_WIN
+    QSKIP("Windows folders have no write permission of their own");
+#endif
     QVERIFY(QFile::setPermissions(m_directory->path(), QFile::ReadOwner | QFile::ExeOwner));
 
     int exitCode = 0;
@@ -148,7 +198,7 @@ void tst_Program::cannotCreateTheFileInAReadOnlyFolder()
     QVERIFY(report.first().contains(dataFilePath()));
     QVERIFY(exitCode != 0 && exitCode != -1);
     QCOMPARE(QDir(m_directory->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{ u"ventolia"_s });
+             QStringList{ programName() });
 }
 
 // Both start on three records; each then saves a contact. Neither record is
@@ -182,6 +232,37 @@ void tst_Program::twoCopiesSaveIntoOneFile()
 
     QCOMPARE(DataFiles::read(dataFilePath()), DataFiles::threeRecords()
                      + DataFiles::record("Dora", ' ') + DataFiles::record("Eva", ' '));
+}
+
+// A folder named under a Latin-1 system ("año") with a byte that is no
+// character at all: Qt's text paths cannot carry its name. The program,
+// started through a link that QProcess can name, still finds its records
+// there, and creates nothing in the folder it was started from.
+void tst_Program::findsItsFolderByItsBytes()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("/proc/self/exe names the executable by its bytes");
+#else
+    namespace fs = std::filesystem;
+    const fs::path root = QFile::encodeName(m_directory->path()).toStdString();
+    const fs::path folder = root / "a\xF1o\xFF";
+    fs::create_directory(folder);
+    const auto removeFolder = qScopeGuard([&folder] { fs::remove_all(folder); }); // QDir cannot name it
+    fs::copy_file(VENTOLIA_EXECUTABLE, folder / "ventolia");
+    const QByteArray bytes = DataFiles::threeRecords();
+    std::ofstream(folder / "Ventolia.dat", std::ios::binary).write(bytes.constData(), bytes.size());
+    fs::create_symlink(folder / "ventolia", root / "enlace");
+    QVERIFY(QFile::remove(m_directory->filePath(programName())));
+
+    m_workingDirectory = m_directory->path();
+    int exitCode = -1;
+    const QStringList report = finish(*start("browse\n", m_directory->filePath(u"enlace"_s)), &exitCode);
+    QCOMPARE(report.mid(0, 3), (QStringList{ u"ready=Registro 1/3"_s, u"counter=Registro 1/3"_s,
+                                             u"txtNombre=Ana            "_s }));
+    QCOMPARE(exitCode, 0);
+    QVERIFY(!QFile::exists(dataFilePath()));
+    QCOMPARE(fs::file_size(folder / "Ventolia.dat"), std::uintmax_t(bytes.size()));
+#endif
 }
 
 QTEST_GUILESS_MAIN(tst_Program)

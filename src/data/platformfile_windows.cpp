@@ -68,16 +68,17 @@ void failWritesPastSizeLimit()
 Opened open(QFile &file, const QString &path, bool create, QString *readOnlyReason, QString *reason)
 {
     const QFileInfo existing(path);
-    if (existing.exists() && !existing.isFile())
+    const bool creating = !existing.exists();
+    if (!creating && !existing.isFile())
         return Opened::NotRegular;
-    if (!existing.exists() && !create) {
+    if (creating && !create) {
         failWithError(reason, ERROR_FILE_NOT_FOUND);
         return Opened::Missing;
     }
     file.setFileName(path);
     const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
     bool opened = file.open(QIODevice::ReadWrite | QIODevice::Unbuffered, ownerOnly);
-    if (!opened && existing.exists()) {
+    if (!opened && !creating) {
         *readOnlyReason = file.errorString();
         opened = file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
@@ -87,8 +88,7 @@ Opened open(QFile &file, const QString &path, bool create, QString *readOnlyReas
     }
     // Windows cannot flush a folder, nor needs to: NTFS journals a new
     // entry with the file's own metadata, which flushing the file commits.
-    if (!existing.exists()
-        && !(flushAllowed(Flush::Folder, existing.absolutePath(), reason) && flushFile(file, reason))) {
+    if (creating && !(flushAllowed(Flush::Folder, existing.absolutePath(), reason) && flushFile(file, reason))) {
         file.close();
         return Opened::Failed;
     }

@@ -44,9 +44,8 @@ QString firstLine(const QString &text)
 FieldInputLimit::FieldInputLimit(QLineEdit *box, int maxCharacters)
     : QObject(box), m_box(box), m_maxCharacters(maxCharacters)
 {
-    // The box's own limit counts UTF-16 units: it must never cut a
-    // character in two, so it allows two units for each character.
-    box->setMaxLength(2 * maxCharacters);
+    // The box's own maximum length stays as it is, far beyond any field: it
+    // counts UTF-16 units, and would cut a character in two.
     connect(box, &QLineEdit::textEdited, this, &FieldInputLimit::limitEdit);
     connect(box, &QLineEdit::textChanged, this, [this] { m_before = m_box->text(); });
 }

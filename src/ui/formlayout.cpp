@@ -1,5 +1,8 @@
 #include "formlayout.h"
 
+#include "data/recordfile.h"
+
+#include <QFontInfo>
 #include <QFontMetrics>
 
 namespace {
@@ -35,9 +38,6 @@ constexpr FieldTwips fields[AddressRecord::FieldCount] = {
     { "Padre", "Nombre del padre:", 4440, 2160, 6000, 2295 },
     { "Madre", "Nombre de la madre:", 4440, 2520, 6000, 2295 },
 };
-
-// Narrower than this, text is harder to read than it is at a smaller size.
-constexpr int minimumStretch = 60;
 
 } // namespace
 
@@ -124,26 +124,20 @@ QRect FormLayout::counterGeometry() const
     return twipsRect(6000, 3120, 1095, 255);
 }
 
-// Each try scales the font by how much too wide the last one measured;
-// where narrowing changes nothing (not every font engine can), or would go
-// below the readable limit, the size shrinks instead.
+// A text's width grows with the font's size, glyph for glyph: each try takes
+// the largest whole pixel size that the last measurement allows. A smaller
+// size of the same font is cheaper to draw than a narrowed one, which every
+// glyph would have to be transformed for.
 QFont FormLayout::counterFont(const QFont &base, int width)
 {
-    const QString widest = QStringLiteral("Registro %1/%1").arg(32767);
+    const QString widest = QStringLiteral("Registro %1/%1").arg(RecordFile::MaxRecords);
     QFont font = base;
-    int previousAdvance = 0;
     for (int advance = QFontMetrics(font).horizontalAdvance(widest); advance > width;
          advance = QFontMetrics(font).horizontalAdvance(widest)) {
-        const qreal ratio = qreal(width) / advance;
-        const int stretch = int((font.stretch() == QFont::AnyStretch ? 100 : font.stretch()) * ratio);
-        if (stretch >= minimumStretch && advance != previousAdvance) {
-            font.setStretch(stretch);
-        } else if (font.pointSizeF() > 1) {
-            font.setPointSizeF(qMax(1.0, font.pointSizeF() * ratio));
-        } else {
+        const int pixelSize = QFontInfo(font).pixelSize();
+        if (pixelSize <= 1)
             break;
-        }
-        previousAdvance = advance;
+        font.setPixelSize(qBound(1, pixelSize * width / advance, pixelSize - 1));
     }
     return font;
 }

@@ -35,8 +35,8 @@ public:
     QRect counterGeometry() const;
 
     // The record counter's font, which must show the widest counter text in
-    // width pixels: base where it does; otherwise base narrowed, and made
-    // smaller where narrowing is not enough.
+    // width pixels: base where it does, otherwise the largest smaller size of
+    // base that does.
     static QFont counterFont(const QFont &base, int width);
 
 private:

@@ -18,6 +18,10 @@
 
 namespace {
 
+// The window's icon, drawn in XPM, which is C: compiled in, it needs no
+// image reader at start-up.
+#include "ventolia.xpm"
+
 const QString title = QStringLiteral("Ventolia");
 const QString nuevoCaption = QStringLiteral("Nuevo");
 
@@ -28,7 +32,7 @@ frmVentolia::frmVentolia(const QString &programDirectory, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmVentolia"));
     setWindowTitle(title);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/ventolia.png")));
+    setWindowIcon(QIcon(QPixmap::fromImage(QImage(ventolia))));
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint);
 
     // Created in tab order: the focus starts on the first control that takes it.

@@ -2,7 +2,7 @@
 // so that a test can drive the real executable without a display. It reports
 // on standard output, one "what=text" line each:
 //   message=...   every message box, which it then closes;
-//   ready=...     the counter, once the window is shown.
+//   ready=...     the counter, once the window is shown and drawn.
 // Then it carries out the lines it reads on standard input:
 //   browse        reports the counter and txtNombre of the record shown, and
 //                 of each record the scroll bar's right arrow reaches;
@@ -15,58 +15,85 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScrollBar>
-#include <QSocketNotifier>
 #include <QTest>
 #include <QTextStream>
 #include <QTimer>
 
-#include <unistd.h>
+#include <cstdio>
+#include <thread>
+
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 class VentoliaProbe : public QObject
 {
 public:
-    VentoliaProbe() : m_input(STDIN_FILENO, QSocketNotifier::Read)
+    VentoliaProbe()
     {
-        m_input.setEnabled(false);
-        connect(&m_input, &QSocketNotifier::activated, this, &VentoliaProbe::readInput);
-        connect(&m_timer, &QTimer::timeout, this, &VentoliaProbe::poll);
-        m_timer.start(20);
+#ifdef Q_OS_WIN
+        _setmode(_fileno(stdout), _O_BINARY); // lines end in \n, as on POSIX
+#endif
+        qApp->installEventFilter(this);
+        // Standard input is read in a thread of its own: a pipe cannot be
+        // watched by the event loop on every platform. The thread may still
+        // be waiting for input when the program ends, so it is let go.
+        std::thread([probe = QPointer<VentoliaProbe>(this)] {
+            char line[4096];
+            while (std::fgets(line, sizeof line, stdin))
+                QMetaObject::invokeMethod(probe, [probe, text = QString::fromUtf8(line).trimmed()] {
+                    probe->receive(text);
+                });
+            QMetaObject::invokeMethod(probe, [probe] { probe->receive(QString()); });
+        }).detach();
+    }
+
+protected:
+    // The window is ready once it has been drawn for the first time.
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            if (auto *box = qobject_cast<QMessageBox *>(watched)) {
+                report(QStringLiteral("message"), box->text());
+                QTimer::singleShot(0, box, [box] { box->done(QMessageBox::Ok); });
+            }
+        } else if (event->type() == QEvent::Paint && !m_window
+                   && watched->objectName() == QLatin1String("frmVentolia")) {
+            m_window = static_cast<QWidget *>(watched);
+            QTimer::singleShot(0, this, [this] {
+                report(QStringLiteral("ready"), counter());
+                carryOutPending();
+            });
+        }
+        return false;
     }
 
 private:
-    void poll()
+    // An empty line stands for the end of the input.
+    void receive(const QString &line)
     {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            report(QStringLiteral("message"), box->text());
-            box->done(QMessageBox::Ok);
-            return;
-        }
-        if (m_window)
-            return;
-        for (QWidget *window : QApplication::topLevelWidgets()) {
-            if (window->objectName() == QLatin1String("frmVentolia") && window->isVisible()) {
-                m_window = window;
-                report(QStringLiteral("ready"), counter());
-                m_input.setEnabled(true);
-            }
-        }
+        m_pending.append(line);
+        carryOutPending();
     }
 
-    void readInput()
+    // One at a time: a message box's own event loop must not start the next.
+    void carryOutPending()
     {
-        char buffer[4096];
-        const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (count <= 0) {
-            m_input.setEnabled(false);
-            m_window->close();
+        if (!m_window || m_busy)
             return;
+        m_busy = true;
+        while (!m_pending.isEmpty()) {
+            const QString command = m_pending.takeFirst();
+            if (command.isEmpty()) {
+                m_window->close();
+                break;
+            }
+            carryOut(command);
         }
-        m_pending.append(buffer, count);
-        m_input.setEnabled(false); // a message box's event loop must not read on
-        for (qsizetype end; (end = m_pending.indexOf('\n')) >= 0; m_pending.remove(0, end + 1))
-            carryOut(QString::fromUtf8(m_pending.left(end)));
-        m_input.setEnabled(true);
+        m_busy = false;
     }
 
     void carryOut(const QString &command)
@@ -93,7 +120,9 @@ private:
     void save(const QString &name)
     {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QTest::keyClicks(QApplication::focusWidget(), name);
+        for (QChar character : name)
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown,
+                                QString(character), Qt::NoModifier);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         report(QStringLiteral("counter"), counter());
     }
@@ -116,10 +145,9 @@ private:
         out << what << '=' << text << Qt::endl;
     }
 
-    QTimer m_timer;
-    QSocketNotifier m_input;
-    QByteArray m_pending;
-    QWidget *m_window = nullptr;
+    QPointer<QWidget> m_window;
+    QStringList m_pending;
+    bool m_busy = false;
 };
 
 class VentoliaProbePlugin : public QGenericPlugin
