@@ -95,11 +95,11 @@ bool RecordFile::readRecord(qint16 number, AddressRecord &record)
         }
         reason = m_file.error() == QFileDevice::NoError
                 ? QStringLiteral("el archivo termina antes de ese registro")
-                : reasonOf(m_file.errorString());
+                : m_file.errorString();
     }
     return fail(QStringLiteral("No se pudo leer el registro %1 del archivo de datos «%2»: %3.")
                         .arg(number)
-                        .arg(displayPath(), reason));
+                        .arg(displayPath(), reasonOf(reason)));
 }
 
 bool RecordFile::writeRecord(qint16 number, const AddressRecord &record)
@@ -108,7 +108,7 @@ bool RecordFile::writeRecord(qint16 number, const AddressRecord &record)
     if (m_file.isWritable() && seekRecord(number, &reason)) {
         if (writeAll(m_file, record.bytes()))
             return true;
-        reason = reasonOf(m_file.errorString());
+        reason = m_file.errorString();
     }
     return fail(QStringLiteral("No se pudo escribir el registro %1 en el archivo de datos «%2»: %3.")
                         .arg(number)
@@ -122,7 +122,7 @@ bool RecordFile::seekRecord(qint16 number, QString *reason)
         return true;
     *reason = m_file.error() == QFileDevice::NoError
             ? QStringLiteral("el byte %1 no es una posición del archivo").arg(place)
-            : reasonOf(m_file.errorString());
+            : m_file.errorString();
     return false;
 }
 

@@ -4,6 +4,10 @@
 
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
 
 namespace {
 
@@ -49,6 +53,25 @@ const char *FormLayout::stem(AddressRecord::Field field)
 QString FormLayout::caption(AddressRecord::Field field)
 {
     return QString::fromUtf8(fields[field].caption);
+}
+
+void FormLayout::arrange(QWidget *window, const Controls &controls)
+{
+    std::array<int, AddressRecord::FieldCount> captionWidths;
+    for (int field = 0; field < AddressRecord::FieldCount; ++field)
+        captionWidths[field] = controls.labels[field]->sizeHint().width();
+    const FormLayout layout(captionWidths, controls.boxes.front()->minimumSizeHint().height());
+
+    window->setFixedSize(layout.clientSize());
+    for (int field = 0; field < AddressRecord::FieldCount; ++field) {
+        controls.labels[field]->move(layout.labelPosition(AddressRecord::Field(field)));
+        controls.labels[field]->adjustSize();
+        controls.boxes[field]->setGeometry(layout.boxGeometry(AddressRecord::Field(field)));
+    }
+    controls.aceptar->setGeometry(layout.aceptarGeometry());
+    controls.nuevo->setGeometry(layout.nuevoGeometry());
+    controls.scrollBar->setGeometry(layout.scrollBarGeometry());
+    controls.counter->setGeometry(layout.counterGeometry());
 }
 
 // Each requirement gives the factor at which it is just met; rounding to

@@ -8,6 +8,12 @@
 
 #include <array>
 
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+class QWidget;
+
 // Where the window's controls stand. The layout is drawn in twips, 15 to a
 // device-independent pixel for the font that it was drawn with. Where the
 // user's font needs more room, every position and size grows by one
@@ -19,6 +25,20 @@ public:
     // takes the size of its caption. The label is lbl<stem>, the box txt<stem>.
     static const char *stem(AddressRecord::Field field);
     static QString caption(AddressRecord::Field field);
+
+    // The window's controls, which arrange() puts in their places.
+    struct Controls
+    {
+        std::array<QLabel *, AddressRecord::FieldCount> labels;
+        std::array<QLineEdit *, AddressRecord::FieldCount> boxes;
+        QPushButton *aceptar;
+        QPushButton *nuevo;
+        QScrollBar *scrollBar;
+        QLabel *counter;
+    };
+    // Lays out the controls for the fonts that they show now, measured on
+    // the labels themselves, and gives window its fixed size.
+    static void arrange(QWidget *window, const Controls &controls);
 
     // Grown by the smallest factor, at least 1, at which each field's
     // caption, captionWidths[field] pixels wide, ends before its box, and

@@ -61,19 +61,19 @@ void frmVentolia::createButtons()
 
 void frmVentolia::createFieldControls()
 {
-    for (int field = 0; field < AddressRecord::FieldCount; ++field) {
-        const auto fieldName = AddressRecord::Field(field);
-        const QString stem = QString::fromUtf8(FormLayout::stem(fieldName));
+    for (int i = 0; i < AddressRecord::FieldCount; ++i) {
+        const auto field = AddressRecord::Field(i);
+        const QString stem = QString::fromUtf8(FormLayout::stem(field));
 
-        QLabel *label = new QLabel(FormLayout::caption(fieldName), this);
+        QLabel *label = new QLabel(FormLayout::caption(field), this);
         label->setObjectName(QLatin1String("lbl") + stem);
-        fieldLabels[field] = label;
+        fieldLabels[i] = label;
 
         QLineEdit *box = new QLineEdit(this);
         box->setObjectName(QLatin1String("txt") + stem);
-        new FieldInputLimit(box, AddressRecord::width(fieldName));
+        new FieldInputLimit(box, AddressRecord::width(field));
         box->setReadOnly(true);
-        textBoxes[field] = box;
+        textBoxes[i] = box;
         label->setBuddy(box); // a screen reader names the box after its label
     }
 }
@@ -112,25 +112,11 @@ void frmVentolia::arrangeTabOrder()
         QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
-// The places of the controls for the fonts that they show now, measured on
-// the labels themselves.
+// The counter keeps its size: where the widest count does not fit it in
+// the default font, it gets a smaller size of that font.
 void frmVentolia::layOutControls()
 {
-    std::array<int, AddressRecord::FieldCount> captionWidths;
-    for (int field = 0; field < AddressRecord::FieldCount; ++field)
-        captionWidths[field] = fieldLabels[field]->sizeHint().width();
-    const FormLayout layout(captionWidths, textBoxes.front()->minimumSizeHint().height());
-
-    setFixedSize(layout.clientSize());
-    for (int field = 0; field < AddressRecord::FieldCount; ++field) {
-        fieldLabels[field]->move(layout.labelPosition(AddressRecord::Field(field)));
-        fieldLabels[field]->adjustSize();
-        textBoxes[field]->setGeometry(layout.boxGeometry(AddressRecord::Field(field)));
-    }
-    cmdAceptar->setGeometry(layout.aceptarGeometry());
-    cmdNuevo->setGeometry(layout.nuevoGeometry());
-    hsbVentolia->setGeometry(layout.scrollBarGeometry());
-    lblRegistro->setGeometry(layout.counterGeometry());
+    FormLayout::arrange(this, { fieldLabels, textBoxes, cmdAceptar, cmdNuevo, hsbVentolia, lblRegistro });
     lblRegistro->setFont(FormLayout::counterFont(QApplication::font(lblRegistro), lblRegistro->width()));
 }
 
