@@ -1,6 +1,7 @@
 #include "data/addressrecord.h"
 #include "data/windows1252.h"
 
+#include <QScopeGuard>
 #include <QTest>
 #include <QtEndian>
 
@@ -218,6 +219,7 @@ void tst_AddressRecord::windows1252MatchesIconv()
     };
     const iconv_t converter = decoding ? iconv_open("UTF-32LE", "CP1252") : iconv_open("CP1252", "UTF-32LE");
     QVERIFY(converter != iconv_t(-1));
+    const auto closeConverter = qScopeGuard([converter] { iconv_close(converter); });
     const auto oracle = [&](QByteArray in, qsizetype outSize) {
         QByteArray out(outSize, '\0');
         char *inBytes = in.data();
@@ -253,7 +255,6 @@ void tst_AddressRecord::windows1252MatchesIconv()
                                                          QString::fromLatin1(encoded.toHex()),
                                                          QString::fromLatin1(expected.toHex()))));
     }
-    iconv_close(converter);
 #endif
 }
 
