@@ -52,6 +52,11 @@ inline FlushHook &flushHook()
     static FlushHook hook;
     return hook;
 }
+inline bool flushAllowed(Flush what, const QString &folder)
+{
+    const FlushHook &hook = flushHook();
+    return !hook || hook(what, folder);
+}
 
 } // namespace PlatformFile
 

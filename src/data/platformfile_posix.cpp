@@ -61,12 +61,6 @@ QByteArray encodeName(const QString &name)
     return bytes;
 }
 
-bool flushAllowed(PlatformFile::Flush what, const QString &folder, QString *reason)
-{
-    const PlatformFile::FlushHook &hook = PlatformFile::flushHook();
-    return !hook || hook(what, folder) || failWithErrno(reason, EIO);
-}
-
 // Makes the entry of a file just created at path durable: in the folder where
 // the file really lies, whatever symbolic links led there.
 bool syncFolderOf(const QByteArray &path, QString *reason)
@@ -77,8 +71,8 @@ bool syncFolderOf(const QByteArray &path, QString *reason)
     QByteArray folder(real);
     std::free(real);
     folder.truncate(qMax<qsizetype>(folder.lastIndexOf('/'), 1));
-    if (!flushAllowed(PlatformFile::Flush::Folder, decodeName(folder), reason))
-        return false;
+    if (!PlatformFile::flushAllowed(PlatformFile::Flush::Folder, decodeName(folder)))
+        return failWithErrno(reason, EIO);
     const int descriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor < 0)
         return failWithErrno(reason);
@@ -175,8 +169,8 @@ void unlock(QFile &file)
 
 bool syncData(QFile &file, QString *reason)
 {
-    if (!flushAllowed(Flush::DataFile, QString(), reason))
-        return false;
+    if (!flushAllowed(Flush::DataFile, QString()))
+        return failWithErrno(reason, EIO);
 #ifdef Q_OS_DARWIN
     const int result = ::fcntl(file.handle(), F_FULLFSYNC);
 #else

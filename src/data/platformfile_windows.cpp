@@ -39,14 +39,11 @@ bool failWithError(QString *reason, DWORD error = GetLastError())
     return false;
 }
 
-bool flushAllowed(PlatformFile::Flush what, const QString &folder, QString *reason)
+// A flush that a test's hook refuses fails as a failing disk would.
+bool flushFile(QFile &file, PlatformFile::Flush what, const QString &folder, QString *reason)
 {
-    const PlatformFile::FlushHook &hook = PlatformFile::flushHook();
-    return !hook || hook(what, folder) || failWithError(reason, ERROR_WRITE_FAULT);
-}
-
-bool flushFile(QFile &file, QString *reason)
-{
+    if (!PlatformFile::flushAllowed(what, folder))
+        return failWithError(reason, ERROR_WRITE_FAULT);
     return FlushFileBuffers(handleOf(file)) || failWithError(reason);
 }
 
@@ -88,7 +85,7 @@ Opened open(QFile &file, const QString &path, bool create, QString *readOnlyReas
     }
     // Windows cannot flush a folder, nor needs to: NTFS journals a new
     // entry with the file's own metadata, which flushing the file commits.
-    if (creating && !(flushAllowed(Flush::Folder, existing.absolutePath(), reason) && flushFile(file, reason))) {
+    if (creating && !flushFile(file, Flush::Folder, existing.absolutePath(), reason)) {
         file.close();
         return Opened::Failed;
     }
@@ -115,7 +112,7 @@ void unlock(QFile &file)
 
 bool syncData(QFile &file, QString *reason)
 {
-    return flushAllowed(Flush::DataFile, QString(), reason) && flushFile(file, reason);
+    return flushFile(file, Flush::DataFile, QString(), reason);
 }
 
 } // namespace PlatformFile

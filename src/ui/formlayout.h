@@ -40,12 +40,17 @@ public:
     // the labels themselves, and gives window its fixed size.
     static void arrange(QWidget *window, const Controls &controls);
 
+    // The record counter's font, which must show the widest counter text in
+    // width pixels: base where it does, otherwise the largest smaller size of
+    // base that does.
+    static QFont counterFont(const QFont &base, int width);
+
+private:
     // Grown by the smallest factor, at least 1, at which each field's
     // caption, captionWidths[field] pixels wide, ends before its box, and
     // every box is at least boxHeight pixels high.
     FormLayout(const std::array<int, AddressRecord::FieldCount> &captionWidths, int boxHeight);
 
-    qreal factor() const { return m_factor; }
     QSize clientSize() const;
     QPoint labelPosition(AddressRecord::Field field) const;
     QRect boxGeometry(AddressRecord::Field field) const;
@@ -54,12 +59,6 @@ public:
     QRect scrollBarGeometry() const;
     QRect counterGeometry() const;
 
-    // The record counter's font, which must show the widest counter text in
-    // width pixels: base where it does, otherwise the largest smaller size of
-    // base that does.
-    static QFont counterFont(const QFont &base, int width);
-
-private:
     int pixels(int twips) const;
     QRect twipsRect(int left, int top, int width, int height) const;
     bool fits(const std::array<int, AddressRecord::FieldCount> &captionWidths, int boxHeight) const;
