@@ -1,11 +1,14 @@
 #include "data/platformfile.h"
 
 #include "datafiles.h"
+#include "fields.h"
 #include "formcontrols.h"
 #include "formfixture.h"
 #include "messageboxcatcher.h"
+#include "systemcallrecorder.h"
 #include "unprivileged.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -47,6 +50,10 @@ private slots:
     void tabOrderInEachMode();
     void enteredTextIsOneLineOfTheFieldWidth_data();
     void enteredTextIsOneLineOfTheFieldWidth();
+    void everyRouteRespectsTheMode_data();
+    void everyRouteRespectsTheMode();
+    void heldKeyPressesOnce_data();
+    void heldKeyPressesOnce();
     void failedSaveKeepsEverything_data();
     void failedSaveKeepsEverything();
     void keyboardOnlySession();
@@ -61,6 +68,8 @@ private:
     QString counterText() const { return counter(form())->text(); }
     bool inNewRecordMode() const;
     bool inBrowseMode() const;
+    // Takes the lock that a save takes, as another program would.
+    bool hold(QFile &holder) const;
 
     std::optional<FormFixture> m_fixture;
 };
@@ -78,7 +87,6 @@ void tst_NewRecord::init()
 
 void tst_NewRecord::cleanup()
 {
-    PlatformFile::flushHook() = {};
     QFile::setPermissions(dataFilePath(), QFile::ReadOwner | QFile::WriteOwner);
     m_fixture.reset();
 }
@@ -111,6 +119,13 @@ bool tst_NewRecord::inBrowseMode() const
             && form()->childAt(counter(form())->geometry().center()) == counter(form())
             && std::all_of(boxes.begin(), boxes.end(),
                            [](const QLineEdit *box) { return box->isReadOnly(); });
+}
+
+bool tst_NewRecord::hold(QFile &holder) const
+{
+    QString reason;
+    return PlatformFile::open(holder, dataFilePath(), false, &reason, &reason) == PlatformFile::Opened::Yes
+            && PlatformFile::tryLock(holder, &reason) == PlatformFile::Locked::Yes;
 }
 
 void tst_NewRecord::cancelShowsTheRecordAgain()
@@ -330,19 +345,20 @@ void tst_NewRecord::enteredTextIsOneLineOfTheFieldWidth_data()
     QTest::addColumn<QByteArray>("stored");
 
     // One character more than each field's width: the last is refused.
-    for (int field = 0; field < AddressRecord::FieldCount; ++field) {
+    for (const Fields::Field &field : Fields::all) {
         QString typed;
-        for (int i = 0; i <= AddressRecord::width(AddressRecord::Field(field)); ++i)
+        for (int i = 0; i < field.width; ++i)
             typed += QChar(u'a' + i % 26);
-        typed.chop(1);
-        QTest::newRow(qPrintable(textBoxNames[field])) << textBoxNames[field] << false << typed + u'z'
-                                                       << typed << typed.toLatin1();
+        QTest::newRow(qPrintable(field.boxName())) << field.boxName() << false << typed + u'z' << typed
+                                                   << typed.toLatin1();
     }
     const QString fourteen = u"abcdefghijklmn"_s;
     QTest::newRow("an emoji is one character") << u"txtNombre"_s << false << fourteen + u"😀"_s
                                                << fourteen + u"😀"_s << QByteArray("abcdefghijklmn?");
     QTest::newRow("an emoji past the width") << u"txtNombre"_s << false << fourteen + u"o😀"_s
                                              << fourteen + u"o"_s << QByteArray("abcdefghijklmno");
+    QTest::newRow("typing after an emoji") << u"txtNombre"_s << false << u"😀"_s + fourteen + u"o"_s
+                                           << u"😀"_s + fourteen << QByteArray("?abcdefghijklmn");
     QTest::newRow("15 emoji pasted") << u"txtNombre"_s << true << u"😀"_s.repeated(15)
                                      << u"😀"_s.repeated(15) << QByteArray(15, '?');
     QTest::newRow("16 emoji pasted") << u"txtNombre"_s << true << u"😀"_s.repeated(16)
@@ -380,13 +396,129 @@ void tst_NewRecord::enteredTextIsOneLineOfTheFieldWidth()
     QCOMPARE(target->text(), shown);
     press(Qt::Key_Return);
 
-    const auto field = AddressRecord::Field(textBoxNames.indexOf(box));
-    const int offset = AddressRecord::offset(field);
-    const int width = AddressRecord::width(field);
+    const Fields::Field &field = Fields::all[textBoxNames.indexOf(box)];
+    const int offset = field.offset;
+    const int width = field.width;
     const QByteArray saved = DataFiles::read(dataFilePath());
     QCOMPARE(saved.size(), 255);
     QCOMPARE(saved.mid(offset, width), stored.leftJustified(width, ' '));
     QCOMPARE(QByteArray(saved).remove(offset, width), QByteArray(255 - width, ' '));
+}
+
+void tst_NewRecord::everyRouteRespectsTheMode_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("route");
+    QTest::addColumn<bool>("whileSaving"); // else in the mode that the row's control needs
+    QTest::addColumn<int>("saved");
+
+    QTest::newRow("hidden Aceptar pressed by a screen reader while browsing")
+            << u"cmdAceptar"_s << u"accessible"_s << false << 0;
+    QTest::newRow("Aceptar pressed by a screen reader while a save waits")
+            << u"cmdAceptar"_s << u"accessible"_s << true << 1;
+    QTest::newRow("Cancelar pressed by a screen reader while a save waits")
+            << u"cmdNuevo"_s << u"accessible"_s << true << 1;
+    QTest::newRow("Aceptar clicked by the program while a save waits") << u"cmdAceptar"_s << u"click"_s << true << 1;
+    QTest::newRow("hidden scroll bar moved by a screen reader while typing")
+            << u"hsbVentolia"_s << u"accessible"_s << false << 0;
+}
+
+// A save happens only from new-record mode, and once; browsing only from
+// browse mode. Screen readers and programs reach the controls by routes of
+// their own, hidden controls included.
+void tst_NewRecord::everyRouteRespectsTheMode()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, route);
+    QFETCH(bool, whileSaving);
+    QFETCH(int, saved);
+    QVERIFY(m_fixture->startWith(DataFiles::threeRecords()));
+    QWidget *target = form()->findChild<QWidget *>(control);
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(target);
+    const auto act = [&] {
+        if (route == u"click")
+            static_cast<QPushButton *>(target)->click();
+        else if (control == u"hsbVentolia")
+            accessible->valueInterface()->setCurrentValue(3);
+        else
+            accessible->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    };
+    const bool browsing = control == u"cmdAceptar" && !whileSaving;
+    if (!browsing) {
+        press(Qt::Key_Return);
+        type(u"Zoe"_s);
+    }
+    QFile holder;
+    if (whileSaving) {
+        QVERIFY(hold(holder));
+        QTimer::singleShot(300, this, [&holder] { holder.close(); });
+        // A press through the accessibility interface lands 100 ms later:
+        // made now, it lands while the save waits.
+        if (route == u"click")
+            QTimer::singleShot(50, this, act);
+        else
+            act();
+        press(Qt::Key_Return);
+    } else {
+        act();
+    }
+    QTest::qWait(200);
+
+    QCOMPARE(DataFiles::read(dataFilePath()), DataFiles::threeRecords() + typedRecord("Zoe").repeated(saved));
+    if (saved) {
+        QVERIFY(inBrowseMode());
+        QCOMPARE(counterText(), u"Registro 4/4"_s);
+        QCOMPARE(nombre(), u"Zoe            "_s);
+    } else if (browsing) {
+        QVERIFY(inBrowseMode());
+        QCOMPARE(counterText(), u"Registro 1/3"_s);
+    } else {
+        QVERIFY(inNewRecordMode());
+        QCOMPARE(nombre(), u"Zoe"_s);
+        press(Qt::Key_Escape);
+        QCOMPARE(nombre(), u"Ana            "_s);
+        QCOMPARE(scrollBar(form())->value(), 1);
+    }
+}
+
+void tst_NewRecord::heldKeyPressesOnce_data()
+{
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<QString>("focus"); // where the key is held; none: browsing
+    QTest::addColumn<int>("saved");
+    QTest::addColumn<bool>("newRecordModeAfter");
+
+    QTest::newRow("Enter held while browsing") << Qt::Key_Return << QString() << 0 << true;
+    QTest::newRow("Enter held in a box") << Qt::Key_Return << u"txtNombre"_s << 1 << false;
+    QTest::newRow("Enter held on Aceptar") << Qt::Key_Enter << u"cmdAceptar"_s << 1 << false;
+    QTest::newRow("Enter held on Cancelar") << Qt::Key_Return << u"cmdNuevo"_s << 0 << false;
+    QTest::newRow("Escape held") << Qt::Key_Escape << u"txtNombre"_s << 0 << false;
+}
+
+// A key held down sends its presses again and again, as auto-repeats: the
+// button that it presses is pressed once.
+void tst_NewRecord::heldKeyPressesOnce()
+{
+    QFETCH(Qt::Key, key);
+    QFETCH(QString, focus);
+    QFETCH(int, saved);
+    QFETCH(bool, newRecordModeAfter);
+    QVERIFY(m_fixture->startWith(DataFiles::threeRecords()));
+    if (!focus.isEmpty()) {
+        press(Qt::Key_Return);
+        type(u"Zoe"_s);
+        form()->findChild<QWidget *>(focus)->setFocus();
+    }
+
+    for (int repeat = 0; repeat < 30; ++repeat) {
+        QKeyEvent keyPress(QEvent::KeyPress, key, Qt::NoModifier, QString(), repeat > 0);
+        QApplication::sendEvent(focused(), &keyPress);
+        QKeyEvent keyRelease(QEvent::KeyRelease, key, Qt::NoModifier, QString(), repeat < 29);
+        QApplication::sendEvent(focused(), &keyRelease);
+    }
+
+    QCOMPARE(DataFiles::read(dataFilePath()), DataFiles::threeRecords() + typedRecord("Zoe").repeated(saved));
+    QVERIFY(newRecordModeAfter ? inNewRecordMode() : inBrowseMode());
 }
 
 void tst_NewRecord::failedSaveKeepsEverything_data()
@@ -429,20 +561,23 @@ void tst_NewRecord::failedSaveKeepsEverything()
 
     press(Qt::Key_Return);
     type(u"Zoe"_s);
-    if (fault == u"flush")
-        PlatformFile::flushHook() = [](PlatformFile::Flush, const QString &) { return false; };
+    std::optional<SystemCallRecorder> recorder;
+    if (fault == u"flush") {
+        recorder.emplace();
+        recorder->failAfter = fault;
+    }
     QFile holder; // another program's hold on the file
-    QString reason;
     std::optional<Qt::CursorShape> cursorWhileWaiting;
+    bool buttonsStopped = false;
     if (fault == u"locked") {
-        QCOMPARE(PlatformFile::open(holder, dataFilePath(), false, &reason, &reason), PlatformFile::Opened::Yes);
-        QCOMPARE(PlatformFile::tryLock(holder, &reason), PlatformFile::Locked::Yes);
-        // While the window waits, it shows that it is busy, and a click on
-        // "Cancelar", coming from the window system, is dropped rather than
-        // acted on afterwards.
-        QTimer::singleShot(500, this, [&] {
+        QVERIFY(hold(holder));
+        // While the window waits, it shows that it is busy, its buttons are
+        // stopped, and a click on "Cancelar", coming from the window system,
+        // is dropped rather than acted on afterwards.
+        QTimer::singleShot(200, this, [&] {
             if (QApplication::overrideCursor())
                 cursorWhileWaiting = QApplication::overrideCursor()->shape();
+            buttonsStopped = !button(form(), "cmdNuevo")->isEnabled() && !button(form(), "cmdAceptar")->isEnabled();
             const QPushButton *cancelar = button(form(), "cmdNuevo");
             QTest::mouseClick(form()->windowHandle(), Qt::LeftButton, {},
                               cancelar->mapTo(form(), cancelar->rect().center()));
@@ -470,6 +605,8 @@ void tst_NewRecord::failedSaveKeepsEverything()
     QCOMPARE(nombre(), u"Zoe"_s);
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(cursorWhileWaiting, fault == u"locked" ? std::optional(Qt::WaitCursor) : std::nullopt);
+    QCOMPARE(buttonsStopped, fault == u"locked");
+    QVERIFY(button(form(), "cmdNuevo")->isEnabled() && button(form(), "cmdAceptar")->isEnabled());
 
     if (fault.isEmpty()) {
         press(Qt::Key_Escape);
@@ -478,7 +615,7 @@ void tst_NewRecord::failedSaveKeepsEverything()
         QCOMPARE(scrollBar(form())->maximum(), int(records));
     } else {
         QVERIFY(QFile::setPermissions(dataFilePath(), QFile::ReadOwner | QFile::WriteOwner));
-        PlatformFile::flushHook() = {};
+        recorder.reset();
         holder.close();
         press(Qt::Key_Return);
         QVERIFY(inBrowseMode());

@@ -3,9 +3,11 @@
 #include "data/recordfile.h"
 
 #include "datafiles.h"
+#include "systemcallrecorder.h"
 #include "unprivileged.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,7 +27,6 @@ class tst_RecordFile : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
 
     void dataFilePath_data();
     void dataFilePath();
@@ -38,7 +39,8 @@ private slots:
     void failedAppendLeavesTheFileAsItWas();
     void newFileIsMadeDurableWhereItLands_data();
     void newFileIsMadeDurableWhereItLands();
-    void lockHeldElsewhere();
+    void heldElsewhere_data();
+    void heldElsewhere();
     void newFileIsForItsOwnerOnly();
     void existingFileKeepsItsPermissions();
     void failuresNameOperationPathAndReason_data();
@@ -59,11 +61,6 @@ void tst_RecordFile::init()
     m_directory.emplace();
     QVERIFY(m_directory->isValid());
     m_path = m_directory->filePath(u"Ventolia.dat"_s);
-}
-
-void tst_RecordFile::cleanup()
-{
-    PlatformFile::flushHook() = {};
 }
 
 void tst_RecordFile::dataFilePath_data()
@@ -172,11 +169,28 @@ void tst_RecordFile::recordLandsAtItsPlace()
     record.setField(AddressRecord::Nombre, u"Núñez"_s);
     RecordFile file(m_path);
     QVERIFY(file.open());
+    SystemCallRecorder recorder;
+    bool recordsReadable = false;
+    recorder.onCall = [&](const SystemCallRecorder::Call &call) {
+        if (call.name == u"flush")
+            recordsReadable = recordsCanBeShareLocked(m_path);
+    };
     if (append)
         QCOMPARE(file.appendRecord(record), std::optional<qint16>(number));
     else
         QVERIFY2(file.writeRecord(number, record), qPrintable(file.errorString()));
     file.close();
+
+    // An append is flushed once, whole, on the data file, under a lock that
+    // keeps no reader from the records.
+    const QStringList durability = { u"lock"_s, u"flush"_s, u"unlock"_s };
+    QCOMPARE(recorder.names(durability), append ? durability : QStringList());
+    for (const SystemCallRecorder::Call &call : recorder.calls())
+        QCOMPARE(QFileInfo(call.target), QFileInfo(m_path));
+    if (append) {
+        QCOMPARE(recorder.calls().at(recorder.names().indexOf(u"flush"_s)).size, qint64(number) * 255);
+        QVERIFY(recordsReadable);
+    }
 
     const QByteArray after = DataFiles::read(m_path);
     QCOMPARE(after.size(), number * 255);
@@ -203,6 +217,8 @@ void tst_RecordFile::failedAppendLeavesTheFileAsItWas_data()
     QTest::newRow("flush fails") << two << u"flush"_s << u"No se pudo guardar en el disco el registro 3"_s;
     QTest::newRow("flush fails over a stray piece")
             << two + stray << u"flush"_s << u"No se pudo guardar en el disco el registro 3"_s;
+    QTest::newRow("size unknown") << two << u"stat"_s << u"No se pudo saber el tamaño del archivo"_s;
+    QTest::newRow("lock fails") << two << u"lock"_s << u"No se pudo añadir un registro"_s;
     QTest::newRow("read-only file") << two << u"read-only"_s << u"No se pudo añadir"_s;
     QTest::newRow("32767 records") << QByteArray(32767 * 255, 'z') << QString()
                                    << u"Desbordamiento"_s;
@@ -220,15 +236,11 @@ void tst_RecordFile::failedAppendLeavesTheFileAsItWas()
     QVERIFY(DataFiles::write(m_path, before));
     if (fault == u"read-only")
         QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner));
-    bool flushed = false;
-    if (fault == u"flush")
-        PlatformFile::flushHook() = [&flushed](PlatformFile::Flush, const QString &) {
-            flushed = true;
-            return false;
-        };
 
     RecordFile file(m_path);
     QVERIFY(file.open());
+    SystemCallRecorder recorder;
+    recorder.failAfter = fault;
     AddressRecord record;
     record.setField(AddressRecord::Nombre, u"Zoe"_s);
     std::optional<qint16> number;
@@ -245,7 +257,7 @@ void tst_RecordFile::failedAppendLeavesTheFileAsItWas()
     QVERIFY(!number);
     QVERIFY2(file.errorString().startsWith(message), qPrintable(file.errorString()));
     QVERIFY2(!file.errorString().contains(u"Además"_s), qPrintable(file.errorString()));
-    QCOMPARE(flushed, fault == u"flush");
+    QCOMPARE(recorder.names({ u"flush"_s }).size(), fault == u"flush" ? 1 : 0);
     file.close();
     QCOMPARE(DataFiles::read(m_path), before);
 }
@@ -253,22 +265,27 @@ void tst_RecordFile::failedAppendLeavesTheFileAsItWas()
 void tst_RecordFile::newFileIsMadeDurableWhereItLands_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::addColumn<bool>("flushFails");
+    QTest::addColumn<QString>("fault");
 
-    QTest::newRow("created") << u"created"_s << false;
-    QTest::newRow("already there") << u"existing"_s << false;
+    QTest::newRow("created") << u"created"_s << QString();
+    QTest::newRow("already there") << u"existing"_s << QString();
 #ifdef Q_OS_UNIX
-    QTest::newRow("created through a dangling symbolic link") << u"link"_s << false;
+    QTest::newRow("created through a dangling symbolic link") << u"link"_s << QString();
+    QTest::newRow("created in a folder that cannot be read") << u"unreadable"_s << QString();
+    QTest::newRow("the folder's flush fails") << u"created"_s << u"flush folder"_s;
+#else
+    QTest::newRow("the new file's flush fails") << u"created"_s << u"flush"_s;
 #endif
-    QTest::newRow("the folder's flush fails") << u"created"_s << true;
 }
 
 // A file that the open creates is there after a power loss only once the
-// folder that holds it is flushed; a file that was there needs nothing.
+// folder that holds it is flushed (on Windows, the file itself); a file that
+// was there needs nothing. Where the folder cannot be flushed, the new file
+// is empty: nothing is lost, and the start goes on.
 void tst_RecordFile::newFileIsMadeDurableWhereItLands()
 {
     QFETCH(QString, how);
-    QFETCH(bool, flushFails);
+    QFETCH(QString, fault);
     QString landsIn = m_directory->path();
     if (how == u"existing") {
         QVERIFY(DataFiles::write(m_path, QByteArray()));
@@ -276,48 +293,86 @@ void tst_RecordFile::newFileIsMadeDurableWhereItLands()
         landsIn = m_directory->filePath(u"elsewhere"_s);
         QVERIFY(QDir().mkpath(landsIn));
         QVERIFY(QFile::link(landsIn + u"/Ventolia.dat"_s, m_path));
+    } else if (how == u"unreadable") {
+        QVERIFY(QFile::setPermissions(landsIn, QFile::WriteOwner | QFile::ExeOwner));
     }
-    QStringList flushedFolders;
-    PlatformFile::flushHook() = [&](PlatformFile::Flush what, const QString &folder) {
-        if (what == PlatformFile::Flush::Folder)
-            flushedFolders << folder;
-        return !flushFails;
-    };
+    SystemCallRecorder recorder;
+    recorder.failAfter = fault;
 
     RecordFile file(m_path);
-    QCOMPARE(file.open(RecordFile::CreateIfMissing), !flushFails);
-    QCOMPARE(flushedFolders, how == u"existing" ? QStringList() : QStringList{ landsIn });
-    if (flushFails)
-        QVERIFY2(file.errorString().startsWith(u"No se pudo abrir el archivo de datos"_s),
-                 qPrintable(file.errorString()));
+    const bool opened = file.open(RecordFile::CreateIfMissing);
+    QFile::setPermissions(landsIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY2(opened, qPrintable(file.errorString()));
     QVERIFY(QFile::exists(landsIn + u"/Ventolia.dat"_s));
+    QCOMPARE(file.countRecords(), std::optional<qint16>(0));
+
+    QStringList expected;
+#ifdef Q_OS_WIN
+    if (how != u"existing")
+        expected << landsIn + u"/Ventolia.dat"_s;
+#else
+    if (how == u"created" || how == u"link")
+        expected << landsIn;
+#endif
+    QStringList flushed;
+    for (const SystemCallRecorder::Call &call : recorder.calls()) {
+        if (call.name.startsWith(u"flush"))
+            flushed << QFileInfo(call.target).canonicalFilePath();
+    }
+    for (QString &path : expected)
+        path = QFileInfo(path).canonicalFilePath();
+    QCOMPARE(flushed, expected);
 }
 
-// Another program holds the lock: an append waits, then gives up with
-// nothing written, while the records can still be read. Once the lock is
-// free, the append goes through.
-void tst_RecordFile::lockHeldElsewhere()
+void tst_RecordFile::heldElsewhere_data()
 {
+    QTest::addColumn<QString>("hold"); // how the other program holds the file
+    QTest::addColumn<bool>("letGo");   // while the save waits
+
+    QTest::newRow("locked, let go") << u"lock"_s << true;
+    QTest::newRow("locked, kept") << u"lock"_s << false;
+#ifdef Q_OS_WIN
+    QTest::newRow("shared with no one, let go") << u"unshared"_s << true;
+    QTest::newRow("shared with no one, kept") << u"unshared"_s << false;
+#endif
+}
+
+// Another program holds the file as a save begins: the save waits, trying
+// again, and goes through once the file is let go; if it is not, the save
+// gives up with nothing written. A lock keeps no one from reading.
+void tst_RecordFile::heldElsewhere()
+{
+    QFETCH(QString, hold);
+    QFETCH(bool, letGo);
     QVERIFY(DataFiles::write(m_path, DataFiles::threeRecords()));
-    QFile holder;
-    QString reason;
-    QCOMPARE(PlatformFile::open(holder, m_path, false, &reason, &reason), PlatformFile::Opened::Yes);
-    QCOMPARE(PlatformFile::tryLock(holder, &reason), PlatformFile::Locked::Yes);
+    QProcess holder;
+    holder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    holder.start(u"" OTHER_PROGRAM ""_s, { u"hold"_s, m_path, hold });
+    QVERIFY(holder.waitForReadyRead(30000));
+    QCOMPARE(holder.readLine().trimmed(), QByteArray("held"));
 
-    RecordFile file(m_path);
-    QVERIFY(file.open());
     AddressRecord record;
-    QVERIFY2(file.readRecord(2, record), qPrintable(file.errorString()));
-    QCOMPARE(record.bytes(), DataFiles::threeRecords().mid(255, 255));
+    if (hold == u"lock") {
+        RecordFile reader(m_path);
+        QVERIFY(reader.open());
+        QVERIFY2(reader.readRecord(2, record), qPrintable(reader.errorString()));
+        QCOMPARE(record.bytes(), DataFiles::threeRecords().mid(255, 255));
+    }
+    record.setField(AddressRecord::Nombre, u"Zoe"_s);
     int waits = 0;
-    QVERIFY(!file.appendRecord(record, std::chrono::milliseconds(300), [&waits] { ++waits; }));
-    QVERIFY2(file.errorString().contains(u"otro programa lo está usando"_s), qPrintable(file.errorString()));
-    QVERIFY(waits > 3);
-    QCOMPARE(DataFiles::read(m_path), DataFiles::threeRecords());
+    RecordFile file(m_path, { std::chrono::milliseconds(500), [&] {
+                                 if (++waits == 3 && letGo)
+                                     holder.closeWriteChannel();
+                             } });
+    const bool saved = file.open() && file.appendRecord(record);
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(30000));
 
-    PlatformFile::unlock(holder);
-    QCOMPARE(file.appendRecord(record, std::chrono::milliseconds(300)), std::optional<qint16>(4));
-    QCOMPARE(DataFiles::read(m_path), DataFiles::threeRecords() + record.bytes());
+    QVERIFY(waits >= 3);
+    QCOMPARE(saved, letGo);
+    QCOMPARE(DataFiles::read(m_path), DataFiles::threeRecords() + (letGo ? record.bytes() : QByteArray()));
+    if (!letGo)
+        QVERIFY2(file.errorString().contains(u"otro programa lo está usando"_s), qPrintable(file.errorString()));
 }
 
 void tst_RecordFile::newFileIsForItsOwnerOnly()

@@ -44,7 +44,7 @@ std::unique_ptr<QProcess> tst_SafeSaving::startWriter(int writer, int count) con
 {
     auto process = std::make_unique<QProcess>();
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process->start(u"" RECORD_WRITER ""_s, { m_fixture->dataFilePath(), QString::number(writer),
+    process->start(u"" OTHER_PROGRAM ""_s, { u"append"_s, m_fixture->dataFilePath(), QString::number(writer),
                                              QString::number(count) });
     return process;
 }

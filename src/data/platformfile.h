@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include <functional>
+#include <optional>
 
 class QFile;
 
@@ -22,19 +22,25 @@ QString programDirectory();
 // instead of ending the process.
 void failWritesPastSizeLimit();
 
-enum class Opened { Yes, Missing, NotRegular, Failed };
+// Another program holds the file: it has locked it against savers, or, on
+// Windows, opened it without sharing. Waiting may help.
+enum class Opened { Yes, Missing, NotRegular, HeldElsewhere, Failed };
 
 // Opens the regular file at path into file (which closes it), for reading
 // and writing, or for reading alone where writing is refused; then
-// *readOnlyReason says why. With create, a missing file is created,
-// readable and writable by its owner alone, and the folder where it lands is
-// made durable.
+// *readOnlyReason says why. With create, a missing file is created (on a
+// POSIX system for its owner alone) and made durable where that can be done:
+// a folder that cannot be flushed is no reason to fail.
 Opened open(QFile &file, const QString &path, bool create, QString *readOnlyReason,
             QString *reason);
 
+// The open file's size in bytes, or nothing where the system cannot tell.
+std::optional<qint64> size(QFile &file, QString *reason);
+
 // The exclusive lock on the open file. It belongs to the open file itself
 // (there is no lock file), ends with unlock() or when the file is closed,
-// and stops no other program from reading the file.
+// and stops no other program from reading the file: every build of the
+// program locks the same byte, far past any record.
 enum class Locked { Yes, HeldElsewhere, Failed };
 Locked tryLock(QFile &file, QString *reason);
 void unlock(QFile &file);
@@ -42,21 +48,6 @@ void unlock(QFile &file);
 // Returns once the file's data, and what is needed to read it back, are on
 // stable storage.
 bool syncData(QFile &file, QString *reason);
-
-// For tests: called before each flush to stable storage with what is about
-// to be flushed; returning false makes that flush fail as the system would.
-enum class Flush { DataFile, Folder };
-using FlushHook = std::function<bool(Flush what, const QString &folder)>;
-inline FlushHook &flushHook()
-{
-    static FlushHook hook;
-    return hook;
-}
-inline bool flushAllowed(Flush what, const QString &folder)
-{
-    const FlushHook &hook = flushHook();
-    return !hook || hook(what, folder);
-}
 
 } // namespace PlatformFile
 

@@ -1,4 +1,5 @@
 #include "platformfile.h"
+#include "systemcalls.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -7,7 +8,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,32 +61,75 @@ QByteArray encodeName(const QString &name)
     return bytes;
 }
 
+// The byte that every build of the program locks: far past any record, so
+// that no reader is ever kept out, where Windows puts its lock too.
+constexpr off_t lockOffset = off_t(1) << 62;
+
+// A lock of the open file description itself, as Windows' own are (and
+// flock's were): another open of the file in the same process is kept out
+// too. Where there is none, a process's own lock serves, as every
+// operation opens the file once.
+#ifdef F_OFD_SETLK
+constexpr int setLock = F_OFD_SETLK;
+#else
+constexpr int setLock = F_SETLK;
+#endif
+
+bool setLockOn(QFile &file, short type)
+{
+    struct flock lock = {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = lockOffset;
+    lock.l_len = 1;
+    return PlatformFile::systemCalls().fcntl(file.handle(), setLock, &lock) == 0;
+}
+
 // Makes the entry of a file just created at path durable: in the folder where
-// the file really lies, whatever symbolic links led there.
-bool syncFolderOf(const QByteArray &path, QString *reason)
+// the file really lies, whatever symbolic links led there. A folder that
+// cannot be read, or whose file system cannot flush it, is left as it is.
+void syncFolderOf(const QByteArray &path)
 {
     char *const real = ::realpath(path.constData(), nullptr);
     if (!real)
-        return failWithErrno(reason);
+        return;
     QByteArray folder(real);
     std::free(real);
     folder.truncate(qMax<qsizetype>(folder.lastIndexOf('/'), 1));
-    if (!PlatformFile::flushAllowed(PlatformFile::Flush::Folder, decodeName(folder)))
-        return failWithErrno(reason, EIO);
     const int descriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor < 0)
-        return failWithErrno(reason);
-    // Some file systems cannot flush a folder; there is nothing more to do then.
-    const bool synced = ::fsync(descriptor) == 0 || errno == EINVAL;
-    if (!synced)
-        failWithErrno(reason);
+        return;
+    PlatformFile::systemCalls().fsync(descriptor);
     ::close(descriptor);
-    return synced;
 }
+
+#ifdef Q_OS_DARWIN
+// F_FULLFSYNC reaches the disk itself; where the file system lacks it,
+// fsync is what there is.
+int syncToDisk(int descriptor)
+{
+    return ::fcntl(descriptor, F_FULLFSYNC) == 0 ? 0 : ::fsync(descriptor);
+}
+#endif
 
 } // namespace
 
 namespace PlatformFile {
+
+SystemCalls &systemCalls()
+{
+    static SystemCalls calls = {
+        ::fstat,
+#ifdef Q_OS_DARWIN
+        syncToDisk,
+#else
+        ::fdatasync,
+#endif
+        ::fsync,
+        [](int descriptor, int command, struct flock *lock) { return ::fcntl(descriptor, command, lock); },
+    };
+    return calls;
+}
 
 // Qt's own answer is text, which cannot carry a folder name that is not
 // UTF-8: where it cannot, Qt gives an empty path.
@@ -132,7 +175,12 @@ Opened open(QFile &file, const QString &path, bool create, QString *readOnlyReas
     }
 
     struct stat status;
-    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (systemCalls().fstat(descriptor, &status) != 0) {
+        failWithErrno(reason);
+        ::close(descriptor);
+        return Opened::Failed;
+    }
+    if (!S_ISREG(status.st_mode)) {
         ::close(descriptor);
         return Opened::NotRegular;
     }
@@ -141,22 +189,25 @@ Opened open(QFile &file, const QString &path, bool create, QString *readOnlyReas
         *reason = file.errorString();
         return Opened::Failed;
     }
-    if (creating && !syncFolderOf(name, reason)) {
-        file.close();
-        return Opened::Failed;
-    }
+    if (creating)
+        syncFolderOf(name);
     return Opened::Yes;
+}
+
+std::optional<qint64> size(QFile &file, QString *reason)
+{
+    struct stat status;
+    if (systemCalls().fstat(file.handle(), &status) == 0)
+        return status.st_size;
+    failWithErrno(reason);
+    return std::nullopt;
 }
 
 Locked tryLock(QFile &file, QString *reason)
 {
-    int result;
-    do
-        result = ::flock(file.handle(), LOCK_EX | LOCK_NB);
-    while (result != 0 && errno == EINTR);
-    if (result == 0)
+    if (setLockOn(file, F_WRLCK))
         return Locked::Yes;
-    if (errno == EWOULDBLOCK)
+    if (errno == EAGAIN || errno == EACCES)
         return Locked::HeldElsewhere;
     failWithErrno(reason);
     return Locked::Failed;
@@ -164,19 +215,12 @@ Locked tryLock(QFile &file, QString *reason)
 
 void unlock(QFile &file)
 {
-    ::flock(file.handle(), LOCK_UN);
+    setLockOn(file, F_UNLCK);
 }
 
 bool syncData(QFile &file, QString *reason)
 {
-    if (!flushAllowed(Flush::DataFile, QString()))
-        return failWithErrno(reason, EIO);
-#ifdef Q_OS_DARWIN
-    const int result = ::fcntl(file.handle(), F_FULLFSYNC);
-#else
-    const int result = ::fdatasync(file.handle());
-#endif
-    return result == 0 || failWithErrno(reason);
+    return systemCalls().fdatasync(file.handle()) == 0 || failWithErrno(reason);
 }
 
 } // namespace PlatformFile

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int lockRetryMilliseconds = 10;
+constexpr int retryMilliseconds = 10;
 
 qint64 position(qint16 number)
 {
@@ -44,8 +44,8 @@ QString RecordFile::dataFilePath(const QString &directory)
     return QDir(directory).filePath(QStringLiteral("Ventolia.dat"));
 }
 
-RecordFile::RecordFile(const QString &path)
-    : m_path(path)
+RecordFile::RecordFile(const QString &path, const FileWait &wait)
+    : m_path(path), m_wait(wait)
 {
 }
 
@@ -54,7 +54,14 @@ RecordFile::RecordFile(const QString &path)
 bool RecordFile::open(Creation creation)
 {
     QString reason;
-    switch (PlatformFile::open(m_file, m_path, creation == CreateIfMissing, &m_readOnlyReason, &reason)) {
+    PlatformFile::Opened opened = PlatformFile::Opened::Failed;
+    const auto attempt = [&] {
+        opened = PlatformFile::open(m_file, m_path, creation == CreateIfMissing, &m_readOnlyReason, &reason);
+        return opened == PlatformFile::Opened::HeldElsewhere ? Attempt::HeldElsewhere : Attempt::Done;
+    };
+    if (!retryWhileHeldElsewhere(attempt, &reason))
+        return failToOpen(reason);
+    switch (opened) {
     case PlatformFile::Opened::Yes:
         return true;
     case PlatformFile::Opened::Missing:
@@ -64,15 +71,29 @@ bool RecordFile::open(Creation creation)
     case PlatformFile::Opened::NotRegular:
         reason = QStringLiteral("no es un archivo normal");
         break;
+    case PlatformFile::Opened::HeldElsewhere:
     case PlatformFile::Opened::Failed:
         break;
     }
     return failToOpen(reason);
 }
 
+std::optional<qint64> RecordFile::size()
+{
+    QString reason;
+    const std::optional<qint64> bytes = PlatformFile::size(m_file, &reason);
+    if (!bytes)
+        fail(QStringLiteral("No se pudo saber el tamaño del archivo de datos «%1»: %2.")
+                     .arg(displayPath(), reasonOf(reason)));
+    return bytes;
+}
+
 std::optional<qint16> RecordFile::countRecords()
 {
-    const qint64 count = m_file.size() / AddressRecord::Length;
+    const std::optional<qint64> bytes = size();
+    if (!bytes)
+        return std::nullopt;
+    const qint64 count = *bytes / AddressRecord::Length;
     if (count > MaxRecords) {
         fail(QStringLiteral("Desbordamiento: el archivo de datos «%1» contiene %2 registros, "
                             "y el máximo es %3.")
@@ -129,12 +150,21 @@ bool RecordFile::seekRecord(qint16 number, QString *reason)
 // Another copy of the program may be appending to the same file: the place
 // of the new record is taken from the file itself, under an exclusive lock
 // held until the record is on stable storage.
-std::optional<qint16> RecordFile::appendRecord(const AddressRecord &record,
-                                               std::chrono::milliseconds lockTimeout,
-                                               const std::function<void()> &whileWaiting)
+std::optional<qint16> RecordFile::appendRecord(const AddressRecord &record)
 {
     QString reason = m_readOnlyReason;
-    if (!m_file.isWritable() || !lock(lockTimeout, whileWaiting, &reason)) {
+    const auto lock = [&] {
+        switch (PlatformFile::tryLock(m_file, &reason)) {
+        case PlatformFile::Locked::Yes:
+            return Attempt::Done;
+        case PlatformFile::Locked::HeldElsewhere:
+            return Attempt::HeldElsewhere;
+        case PlatformFile::Locked::Failed:
+            break;
+        }
+        return Attempt::Failed;
+    };
+    if (!m_file.isWritable() || !retryWhileHeldElsewhere(lock, &reason)) {
         fail(QStringLiteral("No se pudo añadir un registro al archivo de datos «%1»: %2.")
                      .arg(displayPath(), reasonOf(reason)));
         return std::nullopt;
@@ -144,26 +174,25 @@ std::optional<qint16> RecordFile::appendRecord(const AddressRecord &record,
     return number;
 }
 
-bool RecordFile::lock(std::chrono::milliseconds timeout, const std::function<void()> &whileWaiting,
-                      QString *reason)
+bool RecordFile::retryWhileHeldElsewhere(const std::function<Attempt()> &attempt, QString *reason)
 {
-    const QDeadlineTimer deadline(timeout);
+    const QDeadlineTimer deadline(m_wait.limit);
     for (;;) {
-        switch (PlatformFile::tryLock(m_file, reason)) {
-        case PlatformFile::Locked::Yes:
+        switch (attempt()) {
+        case Attempt::Done:
             return true;
-        case PlatformFile::Locked::Failed:
+        case Attempt::Failed:
             return false;
-        case PlatformFile::Locked::HeldElsewhere:
+        case Attempt::HeldElsewhere:
             break;
         }
         if (deadline.hasExpired()) {
             *reason = QStringLiteral("otro programa lo está usando; vuelva a intentarlo más tarde");
             return false;
         }
-        if (whileWaiting)
-            whileWaiting();
-        QThread::msleep(lockRetryMilliseconds);
+        if (m_wait.meanwhile)
+            m_wait.meanwhile();
+        QThread::msleep(retryMilliseconds);
     }
 }
 
@@ -172,8 +201,10 @@ bool RecordFile::lock(std::chrono::milliseconds timeout, const std::function<voi
 // made durable, the file gets back its old bytes.
 std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
 {
-    const qint64 oldSize = m_file.size();
-    const qint64 count = oldSize / AddressRecord::Length;
+    const std::optional<qint64> oldSize = size();
+    if (!oldSize)
+        return std::nullopt;
+    const qint64 count = *oldSize / AddressRecord::Length;
     if (count >= MaxRecords) {
         fail(QStringLiteral("Desbordamiento: el archivo de datos «%1» ya tiene %2 registros, "
                             "el máximo.")
@@ -186,7 +217,7 @@ std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
     const QByteArray strayPiece = seekRecord(number, &reason) ? m_file.readAll() : QByteArray();
 
     if (!writeRecord(number, record)) {
-        restore(oldSize, strayPiece);
+        restore(*oldSize, strayPiece);
         return std::nullopt;
     }
     if (!PlatformFile::syncData(m_file, &reason)) {
@@ -194,7 +225,7 @@ std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
                             "«%2»: %3.")
                      .arg(number)
                      .arg(displayPath(), reasonOf(reason)));
-        restore(oldSize, strayPiece);
+        restore(*oldSize, strayPiece);
         return std::nullopt;
     }
     return number;
@@ -202,13 +233,14 @@ std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
 
 // A write that changed nothing (the file has its old size and no stray
 // piece was there to write over) leaves nothing to put back.
-void RecordFile::restore(qint64 size, const QByteArray &strayPiece)
+void RecordFile::restore(qint64 oldSize, const QByteArray &strayPiece)
 {
-    if (m_file.size() == size && strayPiece.isEmpty())
+    QString unused;
+    if (PlatformFile::size(m_file, &unused) == oldSize && strayPiece.isEmpty())
         return;
-    const bool restored = m_file.resize(size)
+    const bool restored = m_file.resize(oldSize)
             && (strayPiece.isEmpty()
-                || (m_file.seek(size - strayPiece.size()) && writeAll(m_file, strayPiece)));
+                || (m_file.seek(oldSize - strayPiece.size()) && writeAll(m_file, strayPiece)));
     if (!restored)
         m_errorString += QStringLiteral(" Además, el archivo no se pudo devolver a su estado "
                                         "anterior: %1.")

@@ -2,22 +2,37 @@
 
 #include <QApplication>
 
-BusyWait::BusyWait()
+BusyWait::BusyWait(const QList<QWidget *> &stopped)
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    qApp->installEventFilter(this);
+    for (QWidget *widget : stopped) {
+        if (widget->isEnabled())
+            m_stopped.append(widget);
+    }
 }
 
 // What arrived in the last moments is dropped too.
 BusyWait::~BusyWait()
 {
-    keepResponding();
+    if (!m_waiting)
+        return;
+    QCoreApplication::processEvents();
     qApp->removeEventFilter(this);
     QApplication::restoreOverrideCursor();
+    for (QWidget *widget : std::as_const(m_stopped)) {
+        if (widget)
+            widget->setEnabled(true);
+    }
 }
 
 void BusyWait::keepResponding()
 {
+    if (!m_waiting) {
+        m_waiting = true;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        qApp->installEventFilter(this);
+        for (QWidget *widget : std::as_const(m_stopped))
+            widget->setEnabled(false);
+    }
     QCoreApplication::processEvents();
 }
 

@@ -1,16 +1,20 @@
 #ifndef BUSYWAIT_H
 #define BUSYWAIT_H
 
+#include <QList>
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 
 // While the window waits for something outside it, such as another
 // program's hold on the data file: the busy cursor shows, the window keeps
-// being drawn, and what the user clicks or types meanwhile is dropped
-// rather than acted on once the wait is over.
+// being drawn, the given controls are disabled, and what the user clicks or
+// types meanwhile is dropped rather than acted on once the wait is over.
+// None of it shows unless the wait begins: keepResponding() begins it.
 class BusyWait : public QObject
 {
 public:
-    BusyWait();
+    explicit BusyWait(const QList<QWidget *> &stopped);
     ~BusyWait() override;
 
     // Handles what has happened meanwhile; call it now and then.
@@ -18,6 +22,10 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QList<QPointer<QWidget>> m_stopped;
+    bool m_waiting = false;
 };
 
 #endif // BUSYWAIT_H

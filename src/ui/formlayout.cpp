@@ -1,13 +1,16 @@
 #include "formlayout.h"
 
-#include "data/recordfile.h"
-
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
+#include <QWindow>
+
+#include <QtMath>
 
 namespace {
 
@@ -23,6 +26,7 @@ struct FieldTwips
     int boxWidth;
 };
 constexpr int boxHeight = 285;
+constexpr int captionGap = 30; // between the end of a caption and its box
 
 // In the order of AddressRecord's fields.
 constexpr FieldTwips fields[AddressRecord::FieldCount] = {
@@ -43,6 +47,11 @@ constexpr FieldTwips fields[AddressRecord::FieldCount] = {
     { "Madre", "Nombre de la madre:", 4440, 2520, 6000, 2295 },
 };
 
+bool fitsWithin(QSize size, QSize room)
+{
+    return size.width() <= room.width() && size.height() <= room.height();
+}
+
 } // namespace
 
 const char *FormLayout::stem(AddressRecord::Field field)
@@ -57,10 +66,14 @@ QString FormLayout::caption(AddressRecord::Field field)
 
 void FormLayout::arrange(QWidget *window, const Controls &controls)
 {
-    std::array<int, AddressRecord::FieldCount> captionWidths;
-    for (int field = 0; field < AddressRecord::FieldCount; ++field)
-        captionWidths[field] = controls.labels[field]->sizeHint().width();
-    const FormLayout layout(captionWidths, controls.boxes.front()->minimumSizeHint().height());
+    if (window->testAttribute(Qt::WA_SetFont))
+        window->setFont(QFont()); // the user's font, as far as it was made smaller
+    FormLayout layout(measure(controls));
+    const QSize room = roomOnScreen(window);
+    if (!room.isEmpty() && !fitsWithin(layout.clientSize(), room)) {
+        layout.holdWithin(room);
+        shrinkFont(window, controls, layout);
+    }
 
     window->setFixedSize(layout.clientSize());
     for (int field = 0; field < AddressRecord::FieldCount; ++field) {
@@ -74,28 +87,103 @@ void FormLayout::arrange(QWidget *window, const Controls &controls)
     controls.counter->setGeometry(layout.counterGeometry());
 }
 
+FormLayout::Needs FormLayout::measure(const Controls &controls)
+{
+    Needs needs;
+    for (int field = 0; field < AddressRecord::FieldCount; ++field)
+        needs.captionWidths[field] = controls.labels[field]->sizeHint().width();
+    needs.boxHeight = controls.boxes.front()->minimumSizeHint().height();
+    return needs;
+}
+
+// The free area of the window's screen, less the window's frame: measured
+// where the window system knows it already, else as the style draws a
+// title bar and its border.
+QSize FormLayout::roomOnScreen(QWidget *window)
+{
+    const QScreen *screen = window->screen();
+    if (!screen)
+        return {};
+    QMargins frame = window->windowHandle() ? window->windowHandle()->frameMargins() : QMargins();
+    if (frame.isNull()) {
+        const QStyle *style = window->style();
+        const int border = style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, window);
+        const int titleBar = style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
+        frame = QMargins(border, titleBar + border, border, border);
+    }
+    return screen->availableGeometry().size().shrunkBy(frame);
+}
+
+// The largest whole pixel size of the user's font at which the captions
+// and the boxes fit the layout as it stands, measured on the labels. Text
+// grows with the font nearly in proportion: each try is the size that the
+// last measurement allows, and the size found is then raised while it fits.
+void FormLayout::shrinkFont(QWidget *window, const Controls &controls, const FormLayout &layout)
+{
+    QFont font = window->font();
+    const int userSize = QFontInfo(font).pixelSize();
+    const auto measureAt = [&](int pixelSize) {
+        font.setPixelSize(pixelSize);
+        window->setFont(font);
+        return measure(controls);
+    };
+    int size = userSize;
+    for (Needs needs = measure(controls); size > 1 && !layout.fits(needs); needs = measureAt(size))
+        size = qBound(1, int(size * layout.shrinkFactor(needs)), size - 1);
+    while (size + 1 < userSize && layout.fits(measureAt(size + 1)))
+        ++size;
+    measureAt(size);
+}
+
+// How much smaller the text must be to fit: the tightest of the captions'
+// room and the boxes' height.
+qreal FormLayout::shrinkFactor(const Needs &needs) const
+{
+    qreal factor = qreal(boxGeometry(AddressRecord::Nombre).height()) / needs.boxHeight;
+    for (int field = 0; field < AddressRecord::FieldCount; ++field) {
+        const int room = boxGeometry(AddressRecord::Field(field)).left()
+                - labelPosition(AddressRecord::Field(field)).x() - gap();
+        factor = qMin(factor, qreal(room) / needs.captionWidths[field]);
+    }
+    return factor;
+}
+
 // Each requirement gives the factor at which it is just met; rounding to
 // whole pixels can take up to a pixel more, which the last steps add.
-FormLayout::FormLayout(const std::array<int, AddressRecord::FieldCount> &captionWidths, int boxHeight)
+FormLayout::FormLayout(const Needs &needs)
 {
-    m_factor = qMax(1.0, qreal(boxHeight) * twipsPerPixel / ::boxHeight);
+    m_factor = qMax(1.0, qreal(needs.boxHeight) * twipsPerPixel / ::boxHeight);
     for (int field = 0; field < AddressRecord::FieldCount; ++field) {
-        const int room = fields[field].boxLeft - fields[field].labelLeft;
-        m_factor = qMax(m_factor, qreal(captionWidths[field]) * twipsPerPixel / room);
+        const int room = fields[field].boxLeft - fields[field].labelLeft - captionGap;
+        m_factor = qMax(m_factor, qreal(needs.captionWidths[field]) * twipsPerPixel / room);
     }
-    while (!fits(captionWidths, boxHeight))
+    while (!fits(needs))
         m_factor += 1.0 / 1024;
 }
 
-bool FormLayout::fits(const std::array<int, AddressRecord::FieldCount> &captionWidths, int boxHeight) const
+void FormLayout::holdWithin(QSize room)
+{
+    const QSize size = clientSize();
+    m_factor *= qMin(qreal(room.width()) / size.width(), qreal(room.height()) / size.height());
+    while (!fitsWithin(clientSize(), room))
+        m_factor -= 1.0 / 1024;
+}
+
+bool FormLayout::fits(const Needs &needs) const
 {
     for (int field = 0; field < AddressRecord::FieldCount; ++field) {
         const QRect box = boxGeometry(AddressRecord::Field(field));
-        if (labelPosition(AddressRecord::Field(field)).x() + captionWidths[field] > box.left()
-            || box.height() < boxHeight)
+        if (labelPosition(AddressRecord::Field(field)).x() + needs.captionWidths[field] + gap() > box.left()
+            || box.height() < needs.boxHeight)
             return false;
     }
     return true;
+}
+
+// At least captionGap twips, in whole pixels.
+int FormLayout::gap() const
+{
+    return qCeil(captionGap * m_factor / twipsPerPixel);
 }
 
 // Positions are rounded, and so are the edges opposite them: controls that
@@ -151,9 +239,9 @@ QRect FormLayout::counterGeometry() const
 // the largest whole pixel size that the last measurement allows. A smaller
 // size of the same font is cheaper to draw than a narrowed one, which every
 // glyph would have to be transformed for.
-QFont FormLayout::counterFont(const QFont &base, int width)
+QFont FormLayout::counterFont(const QFont &base, int width, qint16 count)
 {
-    const QString widest = QStringLiteral("Registro %1/%1").arg(RecordFile::MaxRecords);
+    const QString widest = QStringLiteral("Registro %1/%1").arg(count);
     QFont font = base;
     for (int advance = QFontMetrics(font).horizontalAdvance(widest); advance > width;
          advance = QFontMetrics(font).horizontalAdvance(widest)) {

@@ -16,8 +16,9 @@ class QWidget;
 
 // Where the window's controls stand. The layout is drawn in twips, 15 to a
 // device-independent pixel for the font that it was drawn with. Where the
-// user's font needs more room, every position and size grows by one
-// factor; the font itself is never made smaller.
+// user's font needs more room, every position and size grows by one factor.
+// Only where the grown window would not fit its screen is the factor held
+// back, and the font made just small enough for the captions and the boxes.
 class FormLayout
 {
 public:
@@ -36,20 +37,31 @@ public:
         QScrollBar *scrollBar;
         QLabel *counter;
     };
-    // Lays out the controls for the fonts that they show now, measured on
-    // the labels themselves, and gives window its fixed size.
+    // Lays out the controls for the user's font, measured on the labels
+    // themselves, and gives window its fixed size.
     static void arrange(QWidget *window, const Controls &controls);
 
-    // The record counter's font, which must show the widest counter text in
-    // width pixels: base where it does, otherwise the largest smaller size of
-    // base that does.
-    static QFont counterFont(const QFont &base, int width);
+    // The record counter's font, which must show "Registro N/N" for a count
+    // of N in width pixels: base where it does, otherwise the largest smaller
+    // size of base that does.
+    static QFont counterFont(const QFont &base, int width, qint16 count);
 
 private:
-    // Grown by the smallest factor, at least 1, at which each field's
-    // caption, captionWidths[field] pixels wide, ends before its box, and
-    // every box is at least boxHeight pixels high.
-    FormLayout(const std::array<int, AddressRecord::FieldCount> &captionWidths, int boxHeight);
+    // What the fonts shown now need: each field's caption's width, and the
+    // height of a line in a box.
+    struct Needs
+    {
+        std::array<int, AddressRecord::FieldCount> captionWidths;
+        int boxHeight;
+    };
+    static Needs measure(const Controls &controls);
+    static QSize roomOnScreen(QWidget *window);
+    static void shrinkFont(QWidget *window, const Controls &controls, const FormLayout &layout);
+
+    // Grown by the smallest factor, at least 1, at which what is measured fits.
+    explicit FormLayout(const Needs &needs);
+    // The largest factor, at most factor, at which the window fits room.
+    void holdWithin(QSize room);
 
     QSize clientSize() const;
     QPoint labelPosition(AddressRecord::Field field) const;
@@ -61,7 +73,11 @@ private:
 
     int pixels(int twips) const;
     QRect twipsRect(int left, int top, int width, int height) const;
-    bool fits(const std::array<int, AddressRecord::FieldCount> &captionWidths, int boxHeight) const;
+    // Each caption ends at least 30 twips (2 pixels at a factor of 1) before
+    // its box, and a line of text fits each box.
+    bool fits(const Needs &needs) const;
+    qreal shrinkFactor(const Needs &needs) const;
+    int gap() const;
 
     qreal m_factor = 1;
 };

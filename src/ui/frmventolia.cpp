@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 
 #include <cstdlib>
@@ -27,8 +28,9 @@ const QString nuevoCaption = QStringLiteral("Nuevo");
 
 } // namespace
 
-frmVentolia::frmVentolia(const QString &programDirectory, QWidget *parent)
-    : QDialog(parent), programDirectory(programDirectory)
+frmVentolia::frmVentolia(const QString &programDirectory, std::chrono::milliseconds waitLimit,
+                         QWidget *parent)
+    : QDialog(parent), programDirectory(programDirectory), waitLimit(waitLimit)
 {
     setObjectName(QStringLiteral("frmVentolia"));
     setWindowTitle(title);
@@ -50,12 +52,14 @@ void frmVentolia::createButtons()
     cmdAceptar->setObjectName(QStringLiteral("cmdAceptar"));
     cmdAceptar->setAutoDefault(true);
     cmdAceptar->hide();
+    cmdAceptar->installEventFilter(this);
     connect(cmdAceptar, &QPushButton::clicked, this, &frmVentolia::cmdAceptar_Click);
 
     cmdNuevo = new QPushButton(nuevoCaption, this);
     cmdNuevo->setObjectName(QStringLiteral("cmdNuevo"));
     cmdNuevo->setAutoDefault(true);
     cmdNuevo->setDefault(true);
+    cmdNuevo->installEventFilter(this);
     connect(cmdNuevo, &QPushButton::clicked, this, &frmVentolia::cmdNuevo_Click);
 }
 
@@ -112,12 +116,25 @@ void frmVentolia::arrangeTabOrder()
         QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
-// The counter keeps its size: where the widest count does not fit it in
-// the default font, it gets a smaller size of that font.
+// A font that the layout makes smaller, where the window would not fit its
+// screen, comes back here as a change of font: it is already laid out.
 void frmVentolia::layOutControls()
 {
+    if (layingOut)
+        return;
+    const QScopedValueRollback guard(layingOut, true);
     FormLayout::arrange(this, { fieldLabels, textBoxes, cmdAceptar, cmdNuevo, hsbVentolia, lblRegistro });
-    lblRegistro->setFont(FormLayout::counterFont(QApplication::font(lblRegistro), lblRegistro->width()));
+    fitCounterFont();
+}
+
+// The counter shows "Registro N/N" for the present count N in the window's
+// font where that fits its fixed box, else in the largest smaller size that
+// does. It is chosen when the count changes, never while browsing, so that
+// the text does not change size as the user browses.
+void frmVentolia::fitCounterFont()
+{
+    const QFont fitted = FormLayout::counterFont(font(), lblRegistro->contentsRect().width(), recordCount);
+    lblRegistro->setFont(fitted == font() ? QFont() : fitted);
 }
 
 // The user's font has changed, and the controls have taken it already.
@@ -128,10 +145,18 @@ void frmVentolia::changeEvent(QEvent *event)
     QDialog::changeEvent(event);
 }
 
+// A key held down presses its button once: its repeats are dropped.
+static bool pressesAButton(const QKeyEvent *key)
+{
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->matches(QKeySequence::Cancel);
+}
+
 // Escape presses the cancel button, if there is one. QDialog's own Escape
 // would reject the dialog, which closes the window and ends the program.
 void frmVentolia::keyPressEvent(QKeyEvent *event)
 {
+    if (event->isAutoRepeat() && pressesAButton(event))
+        return;
     if (!event->matches(QKeySequence::Cancel)) {
         QDialog::keyPressEvent(event);
         return;
@@ -140,13 +165,17 @@ void frmVentolia::keyPressEvent(QKeyEvent *event)
         cancelButton->click();
 }
 
-// Qt 6.4 moves a horizontal scroll bar backwards on the Right arrow key (its
-// inverted controls are applied to Left and Right): the arrows move it here.
+// A focused button presses itself on Enter, repeats included: they are
+// dropped here. Qt 6.4 moves a horizontal scroll bar backwards on the Right
+// arrow key (its inverted controls are applied to Left and Right): the
+// arrows move it here.
 bool frmVentolia::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != hsbVentolia || event->type() != QEvent::KeyPress)
+    if (event->type() != QEvent::KeyPress)
         return QDialog::eventFilter(watched, event);
     const auto *key = static_cast<QKeyEvent *>(event);
+    if (watched != hsbVentolia)
+        return key->isAutoRepeat() && pressesAButton(key);
     if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier
         || (key->key() != Qt::Key_Left && key->key() != Qt::Key_Right))
         return false;
@@ -164,14 +193,23 @@ bool frmVentolia::Form_Load()
         return false;
     }
     dataFilePath = RecordFile::dataFilePath(programDirectory);
-    RecordFile file(dataFilePath);
+    BusyWait busyWait({});
+    RecordFile file = dataFile(busyWait);
     if (!loadRecords(file)) {
         showError(file.errorString());
         return false;
     }
     file.close();
+    fitCounterFont();
     showCounter();
     return true;
+}
+
+// While another program holds the file, the window waits, busy, and its
+// buttons do nothing.
+RecordFile frmVentolia::dataFile(BusyWait &busyWait) const
+{
+    return RecordFile(dataFilePath, { waitLimit, [&busyWait] { busyWait.keepResponding(); } });
 }
 
 // Counts the records and shows the first, if there is one.
@@ -195,14 +233,30 @@ bool frmVentolia::loadRecords(RecordFile &file)
 
 void frmVentolia::hsbVentolia_Change()
 {
-    ShowRecord(qint16(hsbVentolia->value()));
+    browseTo(hsbVentolia->value());
 }
 
 // With tracking off, the value changes only when the drag ends; the thumb's
 // position is the value under it meanwhile.
 void frmVentolia::hsbVentolia_Scroll()
 {
-    ShowRecord(qint16(hsbVentolia->sliderPosition()));
+    browseTo(hsbVentolia->sliderPosition());
+}
+
+// Only browse mode browses. The hidden scroll bar can still be moved, through
+// the accessibility interface, while a contact is typed: it goes back to the
+// current record, and the typed texts stay. A save that has just made its
+// record current leaves new-record mode, which shows that record.
+void frmVentolia::browseTo(int number)
+{
+    if (!isIdle())
+        return;
+    if (!inBrowseMode()) {
+        const QSignalBlocker blocker(hsbVentolia);
+        hsbVentolia->setValue(currentRecord);
+        return;
+    }
+    ShowRecord(qint16(number));
 }
 
 void frmVentolia::ShowRecord(qint16 number)
@@ -214,9 +268,16 @@ void frmVentolia::ShowRecord(qint16 number)
 }
 
 // The mode is the caption of cmdNuevo: "Nuevo" while browsing.
+bool frmVentolia::inBrowseMode() const
+{
+    return cmdNuevo->text() == nuevoCaption;
+}
+
 void frmVentolia::cmdNuevo_Click()
 {
-    if (cmdNuevo->text() == nuevoCaption)
+    if (!isIdle())
+        return;
+    if (inBrowseMode())
         enterNewRecordMode();
     else
         leaveNewRecordMode();
@@ -251,12 +312,15 @@ void frmVentolia::leaveNewRecordMode()
     setTextBoxesEditable(false);
 }
 
-// A failed save leaves everything as it was, typed texts included, so that
-// the user can try again or cancel.
+// Saves only from new-record mode, and once: a press that reaches the hidden
+// button, or that comes while a save waits, does nothing. A failed save
+// leaves everything as it was, typed texts included, so that the user can
+// try again or cancel.
 void frmVentolia::cmdAceptar_Click()
 {
-    if (!saveRecord())
+    if (!isIdle() || inBrowseMode() || !saveRecord())
         return;
+    fitCounterFont();
     showCounter();
     hsbVentolia->setMaximum(recordCount);
     hsbVentolia->setValue(recordCount); // shows the new record, if the value changes
@@ -271,21 +335,19 @@ bool frmVentolia::saveRecord()
     for (int field = 0; field < AddressRecord::FieldCount; ++field)
         record.setField(AddressRecord::Field(field), textBoxes[field]->text());
 
-    RecordFile file(dataFilePath);
-    std::optional<BusyWait> busy;
-    const auto keepResponding = [&busy] {
-        if (!busy)
-            busy.emplace();
-        busy->keepResponding();
-    };
-    const std::optional<qint16> number =
-            file.open() ? file.appendRecord(record, RecordFile::LockTimeout, keepResponding) : std::nullopt;
-    busy.reset();
+    std::optional<qint16> number;
+    QString failure;
+    {
+        const QScopedValueRollback guard(busy, true);
+        BusyWait busyWait({ cmdNuevo, cmdAceptar });
+        RecordFile file = dataFile(busyWait);
+        number = file.open() ? file.appendRecord(record) : std::nullopt;
+        failure = file.errorString();
+    }
     if (!number) {
-        showError(file.errorString());
+        showError(failure);
         return false;
     }
-    file.close();
     recordCount = *number;
     currentRecord = recordCount;
     return true;
@@ -295,12 +357,19 @@ bool frmVentolia::saveRecord()
 // failure ends the program.
 bool frmVentolia::fillTextBoxesFromFile(qint16 number)
 {
-    RecordFile file(dataFilePath);
-    if (!file.open() || !file.readRecord(number, record)) {
-        endWithError(file.errorString());
+    bool read;
+    QString failure;
+    {
+        const QScopedValueRollback guard(busy, true);
+        BusyWait busyWait({ cmdNuevo, cmdAceptar });
+        RecordFile file = dataFile(busyWait);
+        read = file.open() && file.readRecord(number, record);
+        failure = file.errorString();
+    }
+    if (!read) {
+        endWithError(failure);
         return false;
     }
-    file.close();
     fillTextBoxes();
     return true;
 }
@@ -341,12 +410,15 @@ void frmVentolia::showError(const QString &message)
 }
 
 // One message is enough: a failure that follows one that ends the program
-// (reading back a record just saved, say) is not shown.
+// (reading back a record just saved, say) is not shown. Nothing behind the
+// message changes while it is read: the handlers stop, and a scroll bar
+// held down stops repeating.
 void frmVentolia::endWithError(const QString &message)
 {
     if (ending)
         return;
     ending = true;
+    hsbVentolia->setEnabled(false);
     showError(message);
     QCoreApplication::exit(EXIT_FAILURE);
 }

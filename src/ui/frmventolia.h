@@ -2,16 +2,18 @@
 #define FRMVENTOLIA_H
 
 #include "data/addressrecord.h"
+#include "data/recordfile.h"
 
 #include <QDialog>
 
 #include <array>
+#include <chrono>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollBar;
-class RecordFile;
+class BusyWait;
 
 // The address book's one window: fifteen text boxes showing one contact, a
 // scroll bar to choose it, a record counter, and the buttons that add a new
@@ -21,7 +23,11 @@ class frmVentolia : public QDialog
     Q_OBJECT
 
 public:
-    explicit frmVentolia(const QString &programDirectory, QWidget *parent = nullptr);
+    // waitLimit: how long an operation on the data file waits while another
+    // program holds it.
+    explicit frmVentolia(const QString &programDirectory,
+                         std::chrono::milliseconds waitLimit = FileWait::DefaultLimit,
+                         QWidget *parent = nullptr);
 
     // Reads the data file into the window before it is first shown. On a
     // failure it tells the user and returns false: the program must end.
@@ -45,8 +51,13 @@ private:
     void createCounter();
     void arrangeTabOrder();
     void layOutControls();
+    void fitCounterFont();
 
+    bool inBrowseMode() const;
+    bool isIdle() const { return !busy && !ending; }
+    RecordFile dataFile(BusyWait &busyWait) const;
     bool loadRecords(RecordFile &file);
+    void browseTo(int number);
     void ShowRecord(qint16 number);
     void enterNewRecordMode();
     void leaveNewRecordMode();
@@ -60,6 +71,7 @@ private:
     void endWithError(const QString &message);
 
     const QString programDirectory;
+    const std::chrono::milliseconds waitLimit;
     QString dataFilePath;
     AddressRecord record;
     qint16 currentRecord = 0;
@@ -72,7 +84,9 @@ private:
     QScrollBar *hsbVentolia = nullptr;
     QLabel *lblRegistro = nullptr;
     QPushButton *cancelButton = nullptr; // pressed by Escape; none at start
-    bool ending = false;
+    bool busy = false;   // a handler is at work on the data file, and may wait
+    bool ending = false; // a failure ends the program
+    bool layingOut = false;
 };
 
 #endif // FRMVENTOLIA_H

@@ -1,33 +1,84 @@
-// Appends records to a data file as the program saves a contact: open,
-// append, close, one record at a time.
-// Usage: recordwriter FILE WRITER COUNT   (a COUNT of 0 writes until killed)
+// Another program at work on a data file, for the tests.
+//   otherprogram append FILE WRITER COUNT
+//       appends records as the program saves a contact: open, append,
+//       close, one record at a time (a COUNT of 0 writes until killed);
+//   otherprogram hold FILE lock|unshared
+//       takes the lock that a save takes, or (on Windows) opens the file
+//       sharing nothing with other programs; says "held" and keeps it until
+//       its standard input ends.
 
+#include "data/platformfile.h"
 #include "data/recordfile.h"
 
 #include "writerrecords.h"
 
+#include <QFile>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
-int main(int argc, char *argv[])
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace {
+
+int append(const QString &path, int writer, int count)
 {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: recordwriter FILE WRITER COUNT\n");
-        return 2;
-    }
-    const QString path = QString::fromLocal8Bit(argv[1]);
-    const int writer = std::atoi(argv[2]);
-    const int count = std::atoi(argv[3]);
     // Many writers may queue for the lock far longer than a user would wait.
-    const std::chrono::minutes lockTimeout(10);
+    const FileWait wait{ std::chrono::minutes(10), {} };
     for (int sequence = 0; count == 0 || sequence < count; ++sequence) {
-        RecordFile file(path);
+        RecordFile file(path, wait);
         if (!file.open(RecordFile::CreateIfMissing)
-            || !file.appendRecord(WriterRecords::record(writer, sequence), lockTimeout)) {
+            || !file.appendRecord(WriterRecords::record(writer, sequence))) {
             std::fprintf(stderr, "%s\n", qPrintable(file.errorString()));
             return 1;
         }
     }
     return 0;
+}
+
+bool holdUnshared(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), GENERIC_READ | GENERIC_WRITE, 0,
+                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+            != INVALID_HANDLE_VALUE;
+#else
+    Q_UNUSED(path);
+    return false; // a POSIX file is always shared
+#endif
+}
+
+int hold(const QString &path, const char *how)
+{
+    QFile file;
+    QString reason;
+    const bool held = std::strcmp(how, "unshared") == 0
+            ? holdUnshared(path)
+            : PlatformFile::open(file, path, false, &reason, &reason) == PlatformFile::Opened::Yes
+                    && PlatformFile::tryLock(file, &reason) == PlatformFile::Locked::Yes;
+    if (!held) {
+        std::fprintf(stderr, "cannot hold %s: %s\n", qPrintable(path), qPrintable(reason));
+        return 1;
+    }
+    std::printf("held\n");
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc == 5 && std::strcmp(argv[1], "append") == 0)
+        return append(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+    if (argc == 4 && std::strcmp(argv[1], "hold") == 0)
+        return hold(QString::fromLocal8Bit(argv[2]), argv[3]);
+    std::fprintf(stderr, "usage: otherprogram append FILE WRITER COUNT | hold FILE lock|unshared\n");
+    return 2;
 }

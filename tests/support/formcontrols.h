@@ -1,6 +1,8 @@
 #ifndef FORMCONTROLS_H
 #define FORMCONTROLS_H
 
+#include "fields.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,16 +15,13 @@
 // The window's controls, found by name as a user finds them by sight.
 namespace FormControls {
 
-inline const QStringList textBoxNames = {
-    QStringLiteral("txtNombre"),    QStringLiteral("txtApellidos"),
-    QStringLiteral("txtFechaDeNacimiento"), QStringLiteral("txtCalle"),
-    QStringLiteral("txtPortal"),    QStringLiteral("txtPiso"),
-    QStringLiteral("txtLetra"),     QStringLiteral("txtCiudad"),
-    QStringLiteral("txtProvincia"), QStringLiteral("txtCodPostal"),
-    QStringLiteral("txtTeléfono"),  QStringLiteral("txtEmail"),
-    QStringLiteral("txtWeb"),       QStringLiteral("txtPadre"),
-    QStringLiteral("txtMadre"),
-};
+// In field order, which is also their order for Tab.
+inline const QStringList textBoxNames = [] {
+    QStringList names;
+    for (const Fields::Field &field : Fields::all)
+        names << field.boxName();
+    return names;
+}();
 
 inline QLineEdit *textBox(const QWidget *form, const QString &name)
 {

@@ -4,6 +4,7 @@
 #include "ui/frmventolia.h"
 
 #include "datafiles.h"
+#include "messageboxcatcher.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -11,10 +12,14 @@
 #include <memory>
 
 // A window whose program folder, and so whose data file, is a fresh
-// temporary folder of its own.
+// temporary folder of its own. It waits a short while for another program
+// that holds the file; a message box that the test does not catch itself
+// fails the test.
 class FormFixture
 {
 public:
+    static constexpr std::chrono::milliseconds waitLimit{ 750 };
+
     bool isValid() const { return m_directory.isValid(); }
     QString directory() const { return m_directory.path(); }
     QString dataFilePath() const { return m_directory.filePath(QStringLiteral("Ventolia.dat")); }
@@ -24,7 +29,7 @@ public:
     // has the keyboard focus.
     bool start()
     {
-        m_form = std::make_unique<frmVentolia>(directory());
+        m_form = std::make_unique<frmVentolia>(directory(), waitLimit);
         if (!m_form->Form_Load())
             return false;
         m_form->show();
@@ -37,6 +42,7 @@ public:
     }
 
 private:
+    MessageBoxCatcher m_unexpected{ MessageBoxCatcher::Unexpected };
     QTemporaryDir m_directory;
     std::unique_ptr<frmVentolia> m_form;
 };

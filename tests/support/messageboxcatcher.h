@@ -4,32 +4,54 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 
 // A modal message box would block a test: while a catcher lives, every one
-// that appears is closed, and its text kept.
+// that opens is closed as soon as it is shown, and its text kept. Where
+// catchers are nested, the latest made acts alone. One that expects no
+// message fails the test when one opens.
 class MessageBoxCatcher : public QObject
 {
 public:
-    MessageBoxCatcher()
+    enum Expectation { Expected, Unexpected };
+
+    explicit MessageBoxCatcher(Expectation expectation = Expected)
+        : m_expected(expectation == Expected), m_outer(latest())
     {
-        connect(&m_timer, &QTimer::timeout, this, &MessageBoxCatcher::closeMessageBox);
-        m_timer.start(10);
+        latest() = this;
+        qApp->installEventFilter(this);
     }
+    ~MessageBoxCatcher() override { latest() = m_outer; }
 
     QStringList texts() const { return m_texts; }
+    // Keeps each box open this long, for a test to see what happens meanwhile.
+    void keepOpenFor(int milliseconds) { m_openFor = milliseconds; }
 
-private:
-    void closeMessageBox()
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            m_texts.append(box->text());
-            box->done(QMessageBox::Ok);
-        }
+        auto *box = qobject_cast<QMessageBox *>(watched);
+        if (event->type() != QEvent::Show || !box || latest() != this)
+            return false;
+        m_texts.append(box->text());
+        if (!m_expected)
+            QTest::qFail(qPrintable(QStringLiteral("unexpected message: ") + box->text()), __FILE__, __LINE__);
+        QTimer::singleShot(m_openFor, box, [box] { box->done(QMessageBox::Ok); });
+        return false;
     }
 
-    QTimer m_timer;
+private:
+    static MessageBoxCatcher *&latest()
+    {
+        static MessageBoxCatcher *catcher = nullptr;
+        return catcher;
+    }
+
+    const bool m_expected;
+    MessageBoxCatcher *const m_outer;
     QStringList m_texts;
+    int m_openFor = 0;
 };
 
 #endif // MESSAGEBOXCATCHER_H

@@ -1,0 +1,39 @@
+#ifndef SYSTEMCALLS_H
+#define SYSTEMCALLS_H
+
+#include <QtGlobal>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
+
+namespace PlatformFile {
+
+// The system calls on which the data file's durability and locking rest. The
+// platform file makes each of them through this table, so that a test can
+// put a wrapper in an entry: one that calls the function it replaced, sees
+// the call, and may make it fail afterwards.
+struct SystemCalls
+{
+#ifdef Q_OS_WIN
+    decltype(&::CreateFileW) createFile;
+    decltype(&::GetFileSizeEx) getFileSize;
+    decltype(&::FlushFileBuffers) flushFileBuffers;
+    decltype(&::LockFileEx) lockFile;
+    decltype(&::UnlockFileEx) unlockFile;
+#else
+    int (*fstat)(int descriptor, struct stat *status);
+    int (*fdatasync)(int descriptor); // the data file
+    int (*fsync)(int descriptor);     // the folder of a new file
+    int (*fcntl)(int descriptor, int command, struct flock *lock); // the lock
+#endif
+};
+
+SystemCalls &systemCalls();
+
+} // namespace PlatformFile
+
+#endif // SYSTEMCALLS_H
