@@ -16,7 +16,7 @@ PACKAGES := cmake make g++ clang libclang-rt-dev qt6-base-dev fonts-dejavu-core 
 # with mingw-w64 (ninja-build), and Wine to run what the build and the
 # tests start. qt6-base-dev gives Qt's host tools.
 WINDOWS_PACKAGES := cmake ninja-build dpkg-dev xz-utils qt6-base-dev g++-mingw-w64-x86-64-posix \
-	wine wine64 fonts-dejavu-core
+	wine wine64 fonts-dejavu-core nsis python3
 
 # Where `make install` puts the program's folder: under the user's home, as
 # the program keeps its data file beside itself.
@@ -77,14 +77,15 @@ windows: windows-deps
 	qt=$$(packaging/windows/build-qt) && \
 	if [ "$$(cat $(WINDOWS_DIR)/qt-prefix 2>/dev/null)" != "$$qt" ]; then rm -rf $(WINDOWS_DIR); fi && \
 	cmake -S . -B $(WINDOWS_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release \
-		-DCMAKE_TOOLCHAIN_FILE=$$qt/lib/cmake/Qt6/qt.toolchain.cmake && \
+		-DCMAKE_TOOLCHAIN_FILE=$$qt/lib/cmake/Qt6/qt.toolchain.cmake \
+		-DVENTOLIA_LINUX_BUILD_DIR=$(abspath $(BUILD_DIR)) && \
 	echo "$$qt" > $(WINDOWS_DIR)/qt-prefix
 	cmake --build $(WINDOWS_DIR) --parallel $(JOBS)
 	cd $(WINDOWS_DIR) && cpack
 
-# The test suites built for Windows and run under Wine, and the package
-# unpacked and run.
-test-windows: windows
+# The test suites built for Windows and run under Wine, the package unpacked
+# and run, and the Linux build (for the lock that both take) beside it.
+test-windows: windows build
 	ctest --test-dir $(WINDOWS_DIR) --output-on-failure --parallel $(JOBS)
 
 install: build

@@ -21,6 +21,8 @@ private slots:
     void init();
     void installedForTheUser_data();
     void installedForTheUser();
+    void launcherRefusesFolderNamesItCannotHold_data();
+    void launcherRefusesFolderNamesItCannotHold();
     void unpackedFromTheArchive();
     void windowsIconConverts();
 
@@ -151,6 +153,44 @@ void tst_Installation::installedForTheUser()
     const QStringList created = createdByStarting(program, &report);
     QCOMPARE(report, u"ready=Registro 0/0"_s);
     QCOMPARE(created, QStringList{ programFolder + u"/Ventolia.dat"_s });
+}
+
+void tst_Installation::launcherRefusesFolderNamesItCannotHold_data()
+{
+    QTest::addColumn<QByteArray>("folder");
+
+    QTest::newRow("line break") << QByteArray("Agenda\nnueva");
+    QTest::newRow("line break at the end") << QByteArray("Agenda\n");
+    QTest::newRow("tab") << QByteArray("Agenda\tnueva");
+    QTest::newRow("not UTF-8") << QByteArray("A\xF1o");
+}
+
+// install-launcher, run in a folder that a desktop entry cannot name,
+// says so and fails, and writes no launcher.
+void tst_Installation::launcherRefusesFolderNamesItCannotHold()
+{
+    QFETCH(QByteArray, folder);
+    // The name reaches the shell as printf escapes: arguments here are text.
+    QString escaped;
+    for (char byte : folder)
+        escaped += u"\\%1"_s.arg(uchar(byte), 3, 8, QLatin1Char('0'));
+    const QString home = m_directory->filePath(u"home"_s);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"HOME"_s, home);
+    environment.remove(u"XDG_DATA_HOME"_s);
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(m_directory->path());
+    process.start(u"sh"_s, { u"-c"_s,
+                             u"folder=$(printf '%b.' \"$1\") && folder=${folder%.} && mkdir \"$folder\" && "
+                             "cp \"$2\" \"$folder/\" && cd \"$folder\" && : > ventolia.png && "
+                             "echo [Desktop Entry] > ventolia.desktop && ./install-launcher"_s,
+                             u"sh"_s, escaped, u"" INSTALL_LAUNCHER ""_s });
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QVERIFY(process.exitCode() != 0);
+    QVERIFY(process.readAllStandardError().contains("cannot name this folder"));
+    QVERIFY(!QFile::exists(home + u"/.local/share/applications/ventolia.desktop"_s));
 }
 
 void tst_Installation::unpackedFromTheArchive()

@@ -38,7 +38,8 @@ private slots:
     void overflowEndsTheStartWithFailure();
     void failedSaveKeepsTheProgramRunning_data();
     void failedSaveKeepsTheProgramRunning();
-    void cannotCreateTheFileInAReadOnlyFolder();
+    void startsInAFolderOnlyIfItCanCreateTheFile_data();
+    void startsInAFolderOnlyIfItCanCreateTheFile();
     void twoCopiesSaveIntoOneFile();
     void findsItsFolderByItsBytes();
 
@@ -182,23 +183,45 @@ void tst_Program::failedSaveKeepsTheProgramRunning()
     QCOMPARE(DataFiles::read(dataFilePath()), bytes);
 }
 
-// Windows lets a file be created in a read-only folder.
-void tst_Program::cannotCreateTheFileInAReadOnlyFolder()
+void tst_Program::startsInAFolderOnlyIfItCanCreateTheFile_data()
+{
+    QTest::addColumn<bool>("writable");
+
+    QTest::newRow("read-only folder") << false;
+    QTest::newRow("folder that can be written but not read") << true;
+}
+
+// Windows lets a file be created in a read-only folder. A folder that
+// cannot be read cannot be flushed either: the new file is empty, and the
+// start goes on.
+void tst_Program::startsInAFolderOnlyIfItCanCreateTheFile()
 {
 #ifdef Q_OS_WIN
-    QSKIP("Windows folders have no write permission of their own");
+    QSKIP("Windows folders have no permissions of their own");
 #endif
-    QVERIFY(QFile::setPermissions(m_directory->path(), QFile::ReadOwner | QFile::ExeOwner));
+    QFETCH(bool, writable);
+    QVERIFY(QFile::setPermissions(m_directory->path(),
+                                  QFile::ExeOwner | (writable ? QFile::WriteOwner : QFile::ReadOwner)));
 
     int exitCode = 0;
     const QStringList report = run(&exitCode);
-    QCOMPARE(report.size(), 1);
-    QVERIFY2(report.first().startsWith(u"message=No se pudo abrir el archivo de datos"_s),
-             qPrintable(report.first()));
-    QVERIFY(report.first().contains(dataFilePath()));
-    QVERIFY(exitCode != 0 && exitCode != -1);
-    QCOMPARE(QDir(m_directory->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{ programName() });
+    QFile::setPermissions(m_directory->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QStringList expectedFiles = { programName() };
+    if (writable) {
+        QCOMPARE(report.value(0), u"ready=Registro 0/0"_s);
+        QCOMPARE(exitCode, 0);
+        expectedFiles << u"Ventolia.dat"_s;
+    } else {
+        QCOMPARE(report.size(), 1);
+        QVERIFY2(report.first().startsWith(u"message=No se pudo abrir el archivo de datos"_s),
+                 qPrintable(report.first()));
+        QVERIFY(report.first().contains(dataFilePath()));
+        QVERIFY(exitCode != 0 && exitCode != -1);
+    }
+    QStringList files = QDir(m_directory->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    files.sort();
+    expectedFiles.sort();
+    QCOMPARE(files, expectedFiles);
 }
 
 // Both start on three records; each then saves a contact. Neither record is

@@ -7,7 +7,7 @@
 //   browse        reports the counter and txtNombre of the record shown, and
 //                 of each record the scroll bar's right arrow reaches;
 //   save <name>   presses Enter, types the name, presses Enter again, and
-//                 reports the counter;
+//                 reports the counter; "busy" first, if the window waits;
 // and closes the window at the end of its input.
 
 #include <QApplication>
@@ -123,6 +123,15 @@ private:
         for (QChar character : name)
             QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown,
                                 QString(character), Qt::NoModifier);
+        // The window keeps handling its events while it waits busy.
+        QTimer busy;
+        connect(&busy, &QTimer::timeout, this, [&busy] {
+            if (QApplication::overrideCursor()) {
+                report(QStringLiteral("busy"), QString());
+                busy.stop();
+            }
+        });
+        busy.start(10);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         report(QStringLiteral("counter"), counter());
     }
