@@ -68,7 +68,8 @@ bench: bench-deps build
 	cd $(BUILD_DIR) && ./bench/ventolia_bench
 	bench/startup-instructions $(BUILD_DIR)
 
-# Ventolia.exe and build-windows/ventolia-<version>-windows-x86_64.zip. The
+# Ventolia.exe, build-windows/ventolia-<version>-windows-x86_64.zip and
+# build-windows/ventolia-<version>-setup.exe. The
 # Qt for Windows that it needs is built once (about 17 minutes on 2 cores)
 # and kept in ~/.cache/ventolia/.
 # A build folder configured with another Qt (its key in the cache changed)
@@ -82,6 +83,7 @@ windows: windows-deps
 	echo "$$qt" > $(WINDOWS_DIR)/qt-prefix
 	cmake --build $(WINDOWS_DIR) --parallel $(JOBS)
 	cd $(WINDOWS_DIR) && cpack
+	cmake --build $(WINDOWS_DIR) --target setup
 
 # The test suites built for Windows and run under Wine, the package unpacked
 # and run, and the Linux build (for the lock that both take) beside it.
