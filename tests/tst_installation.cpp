@@ -211,6 +211,9 @@ void tst_Installation::unpackedFromTheArchive()
              (QStringList{ u"README.md"_s, u"install-launcher"_s, u"ventolia"_s,
                            u"ventolia.desktop"_s, u"ventolia.png"_s }));
     QVERIFY(run(u"" DESKTOP_FILE_VALIDATE ""_s, { folder + u"/ventolia.desktop"_s }));
+    QFile licence(folder + u"/licencias/LICENSE"_s);
+    QVERIFY(licence.open(QIODevice::ReadOnly));
+    QVERIFY(licence.readAll().contains("MIT License"));
 
     QString report;
     const QStringList created = createdByStarting(folder + u"/ventolia"_s, &report);
