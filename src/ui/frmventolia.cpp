@@ -193,30 +193,33 @@ bool frmVentolia::Form_Load()
         return false;
     }
     dataFilePath = RecordFile::dataFilePath(programDirectory);
-    BusyWait busyWait({});
-    RecordFile file = dataFile(busyWait);
-    if (!loadRecords(file)) {
-        showError(file.errorString());
+    QString failure;
+    if (!onDataFile(RecordFile::CreateIfMissing, [this](RecordFile &file) { return loadRecords(file); },
+                    &failure)) {
+        showError(failure);
         return false;
     }
-    file.close();
     fitCounterFont();
     showCounter();
     return true;
 }
 
-// While another program holds the file, the window waits, busy, and its
-// buttons do nothing.
-RecordFile frmVentolia::dataFile(BusyWait &busyWait) const
+// Opens the data file for one operation, and closes it. While another
+// program holds the file, the window waits, busy, and no handler starts.
+bool frmVentolia::onDataFile(RecordFile::Creation creation, const std::function<bool(RecordFile &)> &operation,
+                             QString *failure)
 {
-    return RecordFile(dataFilePath, { waitLimit, [&busyWait] { busyWait.keepResponding(); } });
+    const QScopedValueRollback guard(busy, true);
+    BusyWait busyWait({ cmdNuevo, cmdAceptar });
+    RecordFile file(dataFilePath, { waitLimit, [&busyWait] { busyWait.keepResponding(); } });
+    const bool done = file.open(creation) && operation(file);
+    *failure = file.errorString();
+    return done;
 }
 
 // Counts the records and shows the first, if there is one.
 bool frmVentolia::loadRecords(RecordFile &file)
 {
-    if (!file.open(RecordFile::CreateIfMissing))
-        return false;
     const std::optional<qint16> count = file.countRecords();
     if (!count)
         return false;
@@ -323,7 +326,7 @@ void frmVentolia::cmdAceptar_Click()
     fitCounterFont();
     showCounter();
     hsbVentolia->setMaximum(recordCount);
-    hsbVentolia->setValue(recordCount); // shows the new record, if the value changes
+    hsbVentolia->setValue(recordCount); // leaving new-record mode shows the record
     cmdNuevo_Click();
 }
 
@@ -337,14 +340,8 @@ bool frmVentolia::saveRecord()
 
     std::optional<qint16> number;
     QString failure;
-    {
-        const QScopedValueRollback guard(busy, true);
-        BusyWait busyWait({ cmdNuevo, cmdAceptar });
-        RecordFile file = dataFile(busyWait);
-        number = file.open() ? file.appendRecord(record) : std::nullopt;
-        failure = file.errorString();
-    }
-    if (!number) {
+    const auto append = [&](RecordFile &file) { return (number = file.appendRecord(record)).has_value(); };
+    if (!onDataFile(RecordFile::MustExist, append, &failure)) {
         showError(failure);
         return false;
     }
@@ -357,16 +354,9 @@ bool frmVentolia::saveRecord()
 // failure ends the program.
 bool frmVentolia::fillTextBoxesFromFile(qint16 number)
 {
-    bool read;
     QString failure;
-    {
-        const QScopedValueRollback guard(busy, true);
-        BusyWait busyWait({ cmdNuevo, cmdAceptar });
-        RecordFile file = dataFile(busyWait);
-        read = file.open() && file.readRecord(number, record);
-        failure = file.errorString();
-    }
-    if (!read) {
+    const auto read = [&](RecordFile &file) { return file.readRecord(number, record); };
+    if (!onDataFile(RecordFile::MustExist, read, &failure)) {
         endWithError(failure);
         return false;
     }

@@ -8,12 +8,12 @@
 
 #include <array>
 #include <chrono>
+#include <functional>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollBar;
-class BusyWait;
 
 // The address book's one window: fifteen text boxes showing one contact, a
 // scroll bar to choose it, a record counter, and the buttons that add a new
@@ -55,7 +55,8 @@ private:
 
     bool inBrowseMode() const;
     bool isIdle() const { return !busy && !ending; }
-    RecordFile dataFile(BusyWait &busyWait) const;
+    bool onDataFile(RecordFile::Creation creation, const std::function<bool(RecordFile &)> &operation,
+                    QString *failure);
     bool loadRecords(RecordFile &file);
     void browseTo(int number);
     void ShowRecord(qint16 number);
