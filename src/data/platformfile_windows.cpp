@@ -95,10 +95,12 @@ Opened open(QFile &file, const QString &path, bool create, QString *readOnlyReas
     HANDLE handle = openHandle(name, GENERIC_READ | GENERIC_WRITE, create ? OPEN_ALWAYS : OPEN_EXISTING);
     DWORD error = GetLastError(); // ERROR_ALREADY_EXISTS: OPEN_ALWAYS found the file there
     const bool creating = handle != INVALID_HANDLE_VALUE && create && error != ERROR_ALREADY_EXISTS;
-    const DWORD attributes = GetFileAttributesW(name.c_str());
+    // Access is denied to a read-only file, which can still be read, and to
+    // a folder, which is no file at all.
+    const DWORD attributes = handle == INVALID_HANDLE_VALUE ? GetFileAttributesW(name.c_str())
+                                                            : INVALID_FILE_ATTRIBUTES;
     const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    if (handle == INVALID_HANDLE_VALUE && error == ERROR_ACCESS_DENIED
-        && attributes != INVALID_FILE_ATTRIBUTES && !folder) {
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES && !folder) {
         *readOnlyReason = systemText(error);
         mode = QIODevice::ReadOnly;
         handle = openHandle(name, GENERIC_READ, OPEN_EXISTING);
@@ -117,7 +119,7 @@ Opened open(QFile &file, const QString &path, bool create, QString *readOnlyReas
         CloseHandle(handle);
         return Opened::NotRegular;
     }
-    const int descriptor = _open_osfhandle(intptr_t(handle), mode == QIODevice::ReadOnly ? _O_RDONLY : 0);
+    const int descriptor = _open_osfhandle(intptr_t(handle), mode == QIODevice::ReadOnly ? _O_RDONLY : _O_RDWR);
     if (descriptor < 0) {
         failWithError(reason, ERROR_TOO_MANY_OPEN_FILES);
         CloseHandle(handle);

@@ -80,6 +80,16 @@ private:
         return recorder;
     }
     static const PlatformFile::SystemCalls &real() { return instance()->m_saved; }
+    // Records a call that has been made; whether it is to fail.
+    static bool recorded(const char *name, const QString &target, qint64 size)
+    {
+        SystemCallRecorder *recorder = instance();
+        const Call call{ QLatin1String(name), target, size };
+        recorder->m_calls.append(call);
+        if (recorder->onCall)
+            recorder->onCall(call);
+        return recorder->failAfter == call.name;
+    }
 
 #ifdef Q_OS_WIN
     static QString targetOf(HANDLE handle)
@@ -98,12 +108,7 @@ private:
     static BOOL record(const char *name, HANDLE handle, BOOL succeeded)
     {
         const DWORD error = GetLastError();
-        const bool fail = instance()->failAfter == QLatin1String(name);
-        const Call call{ QLatin1String(name), targetOf(handle),
-                         QLatin1String(name) == u"flush" ? sizeOf(handle) : -1 };
-        instance()->m_calls.append(call);
-        if (instance()->onCall)
-            instance()->onCall(call);
+        const bool fail = recorded(name, targetOf(handle), qstrcmp(name, "flush") == 0 ? sizeOf(handle) : -1);
         SetLastError(fail ? ERROR_WRITE_FAULT : error);
         return fail ? FALSE : succeeded;
     }
@@ -111,10 +116,8 @@ private:
                                     DWORD disposition, DWORD flags, HANDLE model)
     {
         const HANDLE handle = real().createFile(name, access, share, security, disposition, flags, model);
-        const DWORD error = GetLastError();
         if (handle != INVALID_HANDLE_VALUE)
-            instance()->m_calls.append({ QStringLiteral("open"), targetOf(handle), -1 });
-        SetLastError(error);
+            record("open", handle, TRUE);
         return handle;
     }
     static BOOL WINAPI getFileSize(HANDLE handle, PLARGE_INTEGER size)
@@ -156,12 +159,7 @@ private:
     static int record(const char *name, int descriptor, int result)
     {
         const int error = errno;
-        const bool fail = instance()->failAfter == QLatin1String(name);
-        const Call call{ QLatin1String(name), targetOf(descriptor),
-                         QLatin1String(name) == u"flush" ? sizeOf(descriptor) : -1 };
-        instance()->m_calls.append(call);
-        if (instance()->onCall)
-            instance()->onCall(call);
+        const bool fail = recorded(name, targetOf(descriptor), qstrcmp(name, "flush") == 0 ? sizeOf(descriptor) : -1);
         errno = fail ? EIO : error;
         return fail ? -1 : result;
     }
