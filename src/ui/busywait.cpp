@@ -1,6 +1,7 @@
 #include "busywait.h"
 
 #include <QApplication>
+#include <QWidget>
 
 BusyWait::BusyWait(const QList<QWidget *> &stopped)
 {
@@ -18,10 +19,8 @@ BusyWait::~BusyWait()
     QCoreApplication::processEvents();
     qApp->removeEventFilter(this);
     QApplication::restoreOverrideCursor();
-    for (QWidget *widget : std::as_const(m_stopped)) {
-        if (widget)
-            widget->setEnabled(true);
-    }
+    for (QWidget *widget : std::as_const(m_stopped))
+        widget->setEnabled(true);
 }
 
 void BusyWait::keepResponding()

@@ -3,8 +3,8 @@
 
 #include <QList>
 #include <QObject>
-#include <QPointer>
-#include <QWidget>
+
+class QWidget;
 
 // While the window waits for something outside it, such as another
 // program's hold on the data file: the busy cursor shows, the window keeps
@@ -24,7 +24,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QList<QPointer<QWidget>> m_stopped;
+    QList<QWidget *> m_stopped; // the enabled ones of the controls given
     bool m_waiting = false;
 };
 
