@@ -9,7 +9,7 @@ JOBS ?= $(shell nproc)
 
 # clang and its runtimes: the sanitizer build and the fuzzer.
 # desktop-file-utils: the launcher is validated by the tests.
-PACKAGES := cmake make g++ clang libclang-rt-dev qt6-base-dev fonts-dejavu-core \
+PACKAGES := cmake make g++ clang libclang-rt-dev qt6-base-dev fonts-dejavu-core fonts-cantarell \
 	libbenchmark-dev desktop-file-utils
 
 # The Windows program: Debian's qt6-base source (dpkg-dev, xz-utils) built
@@ -70,7 +70,7 @@ bench: bench-deps build
 
 # Ventolia.exe, build-windows/ventolia-<version>-windows-x86_64.zip and
 # build-windows/ventolia-<version>-setup.exe. The
-# Qt for Windows that it needs is built once (about 17 minutes on 2 cores)
+# Qt for Windows that it needs is built once (about 14 to 20 minutes on 2 cores)
 # and kept in ~/.cache/ventolia/.
 # A build folder configured with another Qt (its key in the cache changed)
 # is made afresh.

@@ -5,9 +5,12 @@
 #include "formcontrols.h"
 #include "formfixture.h"
 #include "messageboxcatcher.h"
+#include "systemcallrecorder.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QFontDatabase>
+#include <QProcess>
 #include <QTest>
 
 #include <QRegularExpression>
@@ -44,6 +47,8 @@ private slots:
     void browsingReadsTheFileAfresh_data();
     void browsingReadsTheFileAfresh();
     void dragShowsTheRecordUnderTheThumb();
+    void browsingWaitsWhileAnotherProgramHoldsTheFile_data();
+    void browsingWaitsWhileAnotherProgramHoldsTheFile();
     void counterFitsItsLabel_data();
     void counterFitsItsLabel();
     void arbitraryBytesAreShown();
@@ -59,6 +64,7 @@ private:
     frmVentolia *form() const { return m_fixture->form(); }
 
     std::optional<FormFixture> m_fixture;
+    const QFont m_defaultFont = QApplication::font();
 };
 
 void tst_frmVentolia::init()
@@ -70,6 +76,7 @@ void tst_frmVentolia::init()
 void tst_frmVentolia::cleanup()
 {
     m_fixture.reset();
+    QApplication::setFont(m_defaultFont);
 }
 
 void tst_frmVentolia::windowFrame()
@@ -392,27 +399,98 @@ void tst_frmVentolia::dragShowsTheRecordUnderTheThumb()
     QCOMPARE(counter(form())->text(), u"Registro 3/3"_s);
 }
 
+void tst_frmVentolia::browsingWaitsWhileAnotherProgramHoldsTheFile_data()
+{
+    QTest::addColumn<QString>("hold"); // how the other program holds the file
+
+#ifdef Q_OS_WIN
+    QTest::newRow("shared with no one") << u"unshared"_s;
+    QTest::newRow("records locked") << u"read"_s;
+#elif defined(Q_OS_LINUX)
+    QTest::newRow("leased") << u"lease"_s;
+#endif
+}
+
+// The user holds the scroll bar's arrow down while another program holds
+// the file: the window waits, its scroll bar stopped, and once the file is
+// let go shows the record that the arrow asked for. The arrow, whose repeat
+// begins after 500 ms, repeats no more; a screen reader's move meanwhile is
+// dropped; the bar stays on the record shown. Records that another program
+// has locked fail to be read (Windows), as the recorder makes them fail.
+void tst_frmVentolia::browsingWaitsWhileAnotherProgramHoldsTheFile()
+{
+    QFETCH(QString, hold);
+    QVERIFY(startWith(DataFiles::threeRecords() + DataFiles::record("Dora", 'd')));
+    QProcess holder;
+    SystemCallRecorder recorder;
+    if (hold == u"read") {
+        recorder.failAfter = QStringList(1000, u"read held"_s);
+    } else {
+        holder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        holder.start(u"" OTHER_PROGRAM ""_s, { u"hold"_s, dataFilePath(), hold });
+        QVERIFY(holder.waitForReadyRead(30000));
+        QCOMPARE(holder.readLine().trimmed(), QByteArray("held"));
+    }
+
+    QScrollBar *bar = scrollBar(form());
+    const QPoint arrow = scrollBarPart(bar, QStyle::SC_ScrollBarAddLine).center();
+    bool barStopped = false;
+    QTimer::singleShot(300, this, [&] {
+        barStopped = !bar->isEnabled();
+        QAccessible::queryAccessibleInterface(bar)->valueInterface()->setCurrentValue(4);
+        holder.closeWriteChannel();
+        recorder.failAfter.clear();
+    });
+    QTest::mousePress(bar, Qt::LeftButton, {}, arrow);
+    QTest::qWait(1000);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, arrow);
+
+    QVERIFY(barStopped);
+    QVERIFY(bar->isEnabled());
+    QCOMPARE(bar->value(), 2);
+    QCOMPARE(textBox(form(), u"txtNombre"_s)->text(), u"Bea            "_s);
+    QCOMPARE(counter(form())->text(), u"Registro 2/4"_s);
+}
+
 void tst_frmVentolia::counterFitsItsLabel_data()
 {
+    QTest::addColumn<QString>("font"); // a font file; else the toolkit's default
     QTest::addColumn<int>("records");
-    QTest::addColumn<int>("shown");
+    QTest::addColumn<int>("shown"); // -1: one more, saved
     QTest::addColumn<QString>("text");
 
-    QTest::newRow("0/0") << 0 << 0 << u"Registro 0/0"_s;
-    QTest::newRow("3/7") << 7 << 3 << u"Registro 3/7"_s;
-    QTest::newRow("32767/32767") << 32767 << 32767 << u"Registro 32767/32767"_s;
+    QTest::newRow("0/0") << QString() << 0 << 0 << u"Registro 0/0"_s;
+    QTest::newRow("3/7") << QString() << 7 << 3 << u"Registro 3/7"_s;
+    QTest::newRow("32767/32767") << QString() << 32767 << 32767 << u"Registro 32767/32767"_s;
+    QTest::newRow("10000/10000, saved after 9999") << QString() << 9999 << -1 << u"Registro 10000/10000"_s;
+    // Where the digits differ in width, as in GNOME's own font, a counter
+    // below the count may be wider than the count's.
+    QTest::newRow("1008/1111, digits of different widths")
+            << u"" PROPORTIONAL_DIGITS_FONT ""_s << 1111 << 1008 << u"Registro 1008/1111"_s;
 }
 
 void tst_frmVentolia::counterFitsItsLabel()
 {
+    QFETCH(QString, font);
     QFETCH(int, records);
     QFETCH(int, shown);
     QFETCH(QString, text);
 
+    if (!font.isEmpty()) {
+        const int id = QFontDatabase::addApplicationFont(font);
+        QVERIFY2(id >= 0, qPrintable(font));
+        QFont userFont = QApplication::font();
+        userFont.setFamily(QFontDatabase::applicationFontFamilies(id).first());
+        QApplication::setFont(userFont);
+    }
     QVERIFY(DataFiles::writeSized(dataFilePath(), records));
     QVERIFY(start());
-    if (shown > 1)
+    if (shown < 0) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    } else if (shown > 1) {
         scrollBar(form())->setValue(shown);
+    }
 
     const QLabel *label = counter(form());
     QCOMPARE(label->text(), text);

@@ -54,6 +54,7 @@ private slots:
     void everyRouteRespectsTheMode();
     void heldKeyPressesOnce_data();
     void heldKeyPressesOnce();
+    void captionChangedByTheDesktop();
     void failedSaveKeepsEverything_data();
     void failedSaveKeepsEverything();
     void keyboardOnlySession();
@@ -124,8 +125,8 @@ bool tst_NewRecord::inBrowseMode() const
 bool tst_NewRecord::hold(QFile &holder) const
 {
     QString reason;
-    return PlatformFile::open(holder, dataFilePath(), false, &reason, &reason) == PlatformFile::Opened::Yes
-            && PlatformFile::tryLock(holder, &reason) == PlatformFile::Locked::Yes;
+    return PlatformFile::open(holder, dataFilePath(), false, &reason, &reason) == PlatformFile::Outcome::Done
+            && PlatformFile::tryLock(holder, &reason) == PlatformFile::Outcome::Done;
 }
 
 void tst_NewRecord::cancelShowsTheRecordAgain()
@@ -418,7 +419,8 @@ void tst_NewRecord::everyRouteRespectsTheMode_data()
             << u"cmdAceptar"_s << u"accessible"_s << true << 1;
     QTest::newRow("Cancelar pressed by a screen reader while a save waits")
             << u"cmdNuevo"_s << u"accessible"_s << true << 1;
-    QTest::newRow("Aceptar clicked by the program while a save waits") << u"cmdAceptar"_s << u"click"_s << true << 1;
+    QTest::newRow("Aceptar's click signalled by a program while a save waits")
+            << u"cmdAceptar"_s << u"signal"_s << true << 1;
     QTest::newRow("hidden scroll bar moved by a screen reader while typing")
             << u"hsbVentolia"_s << u"accessible"_s << false << 0;
 }
@@ -436,8 +438,8 @@ void tst_NewRecord::everyRouteRespectsTheMode()
     QWidget *target = form()->findChild<QWidget *>(control);
     QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(target);
     const auto act = [&] {
-        if (route == u"click")
-            static_cast<QPushButton *>(target)->click();
+        if (route == u"signal") // reaches the handler, stopped button or not
+            QMetaObject::invokeMethod(target, "clicked");
         else if (control == u"hsbVentolia")
             accessible->valueInterface()->setCurrentValue(3);
         else
@@ -454,7 +456,7 @@ void tst_NewRecord::everyRouteRespectsTheMode()
         QTimer::singleShot(300, this, [&holder] { holder.close(); });
         // A press through the accessibility interface lands 100 ms later:
         // made now, it lands while the save waits.
-        if (route == u"click")
+        if (route == u"signal")
             QTimer::singleShot(50, this, act);
         else
             act();
@@ -485,22 +487,30 @@ void tst_NewRecord::heldKeyPressesOnce_data()
 {
     QTest::addColumn<Qt::Key>("key");
     QTest::addColumn<QString>("focus"); // where the key is held; none: browsing
+    QTest::addColumn<QString>("presses"); // after the first, as the window system sends them
     QTest::addColumn<int>("saved");
     QTest::addColumn<bool>("newRecordModeAfter");
 
-    QTest::newRow("Enter held while browsing") << Qt::Key_Return << QString() << 0 << true;
-    QTest::newRow("Enter held in a box") << Qt::Key_Return << u"txtNombre"_s << 1 << false;
-    QTest::newRow("Enter held on Aceptar") << Qt::Key_Enter << u"cmdAceptar"_s << 1 << false;
-    QTest::newRow("Enter held on Cancelar") << Qt::Key_Return << u"cmdNuevo"_s << 0 << false;
-    QTest::newRow("Escape held") << Qt::Key_Escape << u"txtNombre"_s << 0 << false;
+    // X11: each repeat a release and a press of one time, often unflagged.
+    QTest::newRow("Enter held on Nuevo while browsing") << Qt::Key_Return << QString() << u"x11"_s << 0 << true;
+    QTest::newRow("Enter held in a box") << Qt::Key_Return << u"txtNombre"_s << u"x11"_s << 1 << false;
+    QTest::newRow("Enter held on Aceptar") << Qt::Key_Enter << u"cmdAceptar"_s << u"x11"_s << 1 << false;
+    QTest::newRow("Enter held on Cancelar") << Qt::Key_Return << u"cmdNuevo"_s << u"x11"_s << 0 << false;
+    QTest::newRow("Escape held in a box") << Qt::Key_Escape << u"txtNombre"_s << u"x11"_s << 0 << false;
+    // Windows and Wayland: presses only, flagged as repeats.
+    QTest::newRow("Enter held on Aceptar, repeats flagged")
+            << Qt::Key_Return << u"cmdAceptar"_s << u"flagged"_s << 1 << false;
+    // Released, and pressed again: the save, then "Nuevo".
+    QTest::newRow("Enter pressed twice in a box") << Qt::Key_Return << u"txtNombre"_s << u"again"_s << 1 << true;
 }
 
-// A key held down sends its presses again and again, as auto-repeats: the
-// button that it presses is pressed once.
+// A key held down sends its presses again and again: the button that it
+// presses is pressed once. A second press of the key is a press.
 void tst_NewRecord::heldKeyPressesOnce()
 {
     QFETCH(Qt::Key, key);
     QFETCH(QString, focus);
+    QFETCH(QString, presses);
     QFETCH(int, saved);
     QFETCH(bool, newRecordModeAfter);
     QVERIFY(m_fixture->startWith(DataFiles::threeRecords()));
@@ -509,16 +519,37 @@ void tst_NewRecord::heldKeyPressesOnce()
         type(u"Zoe"_s);
         form()->findChild<QWidget *>(focus)->setFocus();
     }
+    const auto send = [this, key](QEvent::Type type, ulong time, bool flagged) {
+        QKeyEvent event(type, key, Qt::NoModifier, QString(), flagged);
+        event.setTimestamp(time);
+        QApplication::sendEvent(focused(), &event);
+    };
 
-    for (int repeat = 0; repeat < 30; ++repeat) {
-        QKeyEvent keyPress(QEvent::KeyPress, key, Qt::NoModifier, QString(), repeat > 0);
-        QApplication::sendEvent(focused(), &keyPress);
-        QKeyEvent keyRelease(QEvent::KeyRelease, key, Qt::NoModifier, QString(), repeat < 29);
-        QApplication::sendEvent(focused(), &keyRelease);
+    ulong time = 100000;
+    send(QEvent::KeyPress, time, false);
+    for (int repeat = 0; repeat < (presses == u"again" ? 1 : 29); ++repeat) { // odd: Escape toggles
+        time += 33;
+        if (presses != u"flagged")
+            send(QEvent::KeyRelease, time, false);
+        send(QEvent::KeyPress, presses == u"again" ? time + 150 : time, presses == u"flagged");
     }
+    send(QEvent::KeyRelease, time + 200, false);
 
     QCOMPARE(DataFiles::read(dataFilePath()), DataFiles::threeRecords() + typedRecord("Zoe").repeated(saved));
     QVERIFY(newRecordModeAfter ? inNewRecordMode() : inBrowseMode());
+}
+
+// The mode is the window's own: a caption that the desktop changes, adding
+// an accelerator, does not change it.
+void tst_NewRecord::captionChangedByTheDesktop()
+{
+    QVERIFY(m_fixture->startWith(DataFiles::threeRecords()));
+    button(form(), "cmdNuevo")->setText(u"&Nuevo"_s);
+    press(Qt::Key_Return);
+    QVERIFY(inNewRecordMode());
+    type(u"Zoe"_s);
+    press(Qt::Key_Return);
+    QCOMPARE(DataFiles::read(dataFilePath()), DataFiles::threeRecords() + typedRecord("Zoe"));
 }
 
 void tst_NewRecord::failedSaveKeepsEverything_data()
@@ -564,7 +595,7 @@ void tst_NewRecord::failedSaveKeepsEverything()
     std::optional<SystemCallRecorder> recorder;
     if (fault == u"flush") {
         recorder.emplace();
-        recorder->failAfter = fault;
+        recorder->failAfter = QStringList{ fault };
     }
     QFile holder; // another program's hold on the file
     std::optional<Qt::CursorShape> cursorWhileWaiting;
@@ -572,15 +603,18 @@ void tst_NewRecord::failedSaveKeepsEverything()
     if (fault == u"locked") {
         QVERIFY(hold(holder));
         // While the window waits, it shows that it is busy, its buttons are
-        // stopped, and a click on "Cancelar", coming from the window system,
-        // is dropped rather than acted on afterwards.
+        // stopped, and what comes from the window system meanwhile (a click
+        // at the start of the box, a key, the window's close button) is
+        // dropped rather than acted on.
         QTimer::singleShot(200, this, [&] {
             if (QApplication::overrideCursor())
                 cursorWhileWaiting = QApplication::overrideCursor()->shape();
             buttonsStopped = !button(form(), "cmdNuevo")->isEnabled() && !button(form(), "cmdAceptar")->isEnabled();
-            const QPushButton *cancelar = button(form(), "cmdNuevo");
+            const QLineEdit *box = textBox(form(), u"txtNombre"_s);
             QTest::mouseClick(form()->windowHandle(), Qt::LeftButton, {},
-                              cancelar->mapTo(form(), cancelar->rect().center()));
+                              box->mapTo(form(), QPoint(2, box->height() / 2)));
+            QTest::keyClick(form()->windowHandle(), Qt::Key_X);
+            form()->windowHandle()->close();
         });
     }
     MessageBoxCatcher catcher;
@@ -603,6 +637,7 @@ void tst_NewRecord::failedSaveKeepsEverything()
     QCOMPARE(DataFiles::read(dataFilePath()), before);
     QVERIFY(inNewRecordMode());
     QCOMPARE(nombre(), u"Zoe"_s);
+    QCOMPARE(textBox(form(), u"txtNombre"_s)->cursorPosition(), 3);
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(cursorWhileWaiting, fault == u"locked" ? std::optional(Qt::WaitCursor) : std::nullopt);
     QCOMPARE(buttonsStopped, fault == u"locked");

@@ -1,6 +1,7 @@
 #ifndef PLATFORMFILE_H
 #define PLATFORMFILE_H
 
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -8,9 +9,19 @@
 class QFile;
 
 // The few file operations that Qt does not offer; one implementation per
-// platform. A failing call returns false (or says so in its result) and sets
-// *reason to the system's reason.
+// platform. A failing call says so in its result and sets *reason to the
+// system's reason.
 namespace PlatformFile {
+
+// What the system's answer means to the program. Each platform file maps
+// its system's errors onto these in one place.
+enum class Outcome {
+    Done,
+    Missing,       // no file at the path
+    NotRegular,    // a folder, a device or a FIFO stands at the path
+    HeldElsewhere, // another program holds the file: waiting may help
+    Failed,        // for the system's reason
+};
 
 // The folder that holds the running program's executable; empty where the
 // system cannot tell. A POSIX file name is bytes and need not be valid
@@ -22,27 +33,28 @@ QString programDirectory();
 // instead of ending the process.
 void failWritesPastSizeLimit();
 
-// Another program holds the file: it has locked it against savers, or, on
-// Windows, opened it without sharing. Waiting may help.
-enum class Opened { Yes, Missing, NotRegular, HeldElsewhere, Failed };
-
 // Opens the regular file at path into file (which closes it), for reading
 // and writing, or for reading alone where writing is refused; then
 // *readOnlyReason says why. With create, a missing file is created (on a
 // POSIX system for its owner alone) and made durable where that can be done:
-// a folder that cannot be flushed is no reason to fail.
-Opened open(QFile &file, const QString &path, bool create, QString *readOnlyReason,
-            QString *reason);
+// a folder that cannot be flushed is no reason to fail. Another program
+// holds the file where it has a lease on it (Linux), or has opened it
+// without sharing or locked what the open needs (Windows).
+Outcome open(QFile &file, const QString &path, bool create, QString *readOnlyReason, QString *reason);
 
 // The open file's size in bytes, or nothing where the system cannot tell.
 std::optional<qint64> size(QFile &file, QString *reason);
+
+// Reads up to length bytes from offset into *bytes; fewer only where the
+// file ends. Another program holds the file where it has locked what is to
+// be read (Windows).
+Outcome read(QFile &file, qint64 offset, qint64 length, QByteArray *bytes, QString *reason);
 
 // The exclusive lock on the open file. It belongs to the open file itself
 // (there is no lock file), ends with unlock() or when the file is closed,
 // and stops no other program from reading the file: every build of the
 // program locks the same byte, far past any record.
-enum class Locked { Yes, HeldElsewhere, Failed };
-Locked tryLock(QFile &file, QString *reason);
+Outcome tryLock(QFile &file, QString *reason);
 void unlock(QFile &file);
 
 // Returns once the file's data, and what is needed to read it back, are on

@@ -11,15 +11,36 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using PlatformFile::Outcome;
+
 namespace {
 
-constexpr char16_t escapedByte = 0xDC00; // U+DC80-U+DCFF carry the bytes 0x80-0xFF
-
-bool failWithErrno(QString *reason, int error = errno)
+QString systemReason(int error)
 {
-    *reason = qt_error_string(error);
-    return false;
+    return qt_error_string(error);
 }
+
+// What the system's errors mean to the program: the one place where they
+// are read.
+Outcome outcomeOf(int error, QString *reason)
+{
+    *reason = systemReason(error);
+    switch (error) {
+    case EAGAIN: // a lease on the file, or a lock
+#if EWOULDBLOCK != EAGAIN
+    case EWOULDBLOCK:
+#endif
+        return Outcome::HeldElsewhere;
+    case ENOENT:
+        return Outcome::Missing;
+    case EISDIR:
+        return Outcome::NotRegular;
+    default:
+        return Outcome::Failed;
+    }
+}
+
+constexpr char16_t escapedByte = 0xDC00; // U+DC80-U+DCFF carry the bytes 0x80-0xFF
 
 // Valid UTF-8 as text; each byte of anything else as U+DC00 + byte.
 QString decodeName(const QByteArray &bytes)
@@ -43,7 +64,8 @@ QString decodeName(const QByteArray &bytes)
     return name;
 }
 
-QByteArray encodeName(const QString &name)
+// The file name as the system takes it: decodeName() undone.
+QByteArray systemName(const QString &name)
 {
     QByteArray bytes;
     qsizetype textStart = 0;
@@ -88,7 +110,7 @@ bool setLockOn(QFile &file, short type)
 // Makes the entry of a file just created at path durable: in the folder where
 // the file really lies, whatever symbolic links led there. A folder that
 // cannot be read, or whose file system cannot flush it, is left as it is.
-void syncFolderOf(const QByteArray &path)
+void makeNewFileDurable(const QByteArray &path)
 {
     char *const real = ::realpath(path.constData(), nullptr);
     if (!real)
@@ -120,6 +142,7 @@ SystemCalls &systemCalls()
 {
     static SystemCalls calls = {
         ::fstat,
+        ::pread,
 #ifdef Q_OS_DARWIN
         syncToDisk,
 #else
@@ -152,46 +175,45 @@ void failWritesPastSizeLimit()
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-Opened open(QFile &file, const QString &path, bool create, QString *readOnlyReason, QString *reason)
+Outcome open(QFile &file, const QString &path, bool create, QString *readOnlyReason, QString *reason)
 {
-    const QByteArray name = encodeName(path);
-    // Opening a FIFO must not wait for a writer; for a regular file
-    // O_NONBLOCK changes nothing.
+    const QByteArray name = systemName(path);
+    // Neither a FIFO's open waits for a writer, nor the open of a file that
+    // another program has a lease on for the lease to be broken: both fail
+    // at once, and the lease is waited out by the caller, busy. A regular
+    // file is otherwise opened as without O_NONBLOCK.
     const int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     QIODevice::OpenMode mode = QIODevice::ReadWrite;
     int descriptor = ::open(name.constData(), flags | O_RDWR);
     if (descriptor < 0 && (errno == EACCES || errno == EROFS)) {
-        *readOnlyReason = qt_error_string(errno);
+        *readOnlyReason = systemReason(errno);
         mode = QIODevice::ReadOnly;
         descriptor = ::open(name.constData(), flags | O_RDONLY);
     }
     const bool creating = descriptor < 0 && errno == ENOENT && create;
     if (creating)
         descriptor = ::open(name.constData(), flags | O_RDWR | O_CREAT, 0600);
-    if (descriptor < 0) {
-        const bool missing = errno == ENOENT;
-        failWithErrno(reason);
-        return missing ? Opened::Missing : Opened::Failed;
-    }
+    if (descriptor < 0)
+        return outcomeOf(errno, reason);
 
     struct stat status;
     if (systemCalls().fstat(descriptor, &status) != 0) {
-        failWithErrno(reason);
+        const Outcome outcome = outcomeOf(errno, reason);
         ::close(descriptor);
-        return Opened::Failed;
+        return outcome;
     }
     if (!S_ISREG(status.st_mode)) {
         ::close(descriptor);
-        return Opened::NotRegular;
+        return Outcome::NotRegular;
     }
     if (!file.open(descriptor, mode | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         ::close(descriptor);
         *reason = file.errorString();
-        return Opened::Failed;
+        return Outcome::Failed;
     }
     if (creating)
-        syncFolderOf(name);
-    return Opened::Yes;
+        makeNewFileDurable(name);
+    return Outcome::Done;
 }
 
 std::optional<qint64> size(QFile &file, QString *reason)
@@ -199,18 +221,35 @@ std::optional<qint64> size(QFile &file, QString *reason)
     struct stat status;
     if (systemCalls().fstat(file.handle(), &status) == 0)
         return status.st_size;
-    failWithErrno(reason);
+    *reason = systemReason(errno);
     return std::nullopt;
 }
 
-Locked tryLock(QFile &file, QString *reason)
+Outcome read(QFile &file, qint64 offset, qint64 length, QByteArray *bytes, QString *reason)
+{
+    bytes->resize(length);
+    qint64 got = 0;
+    while (got < length) {
+        const ssize_t count = systemCalls().pread(file.handle(), bytes->data() + got, size_t(length - got),
+                                                  off_t(offset + got));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return outcomeOf(errno, reason);
+        if (count == 0)
+            break;
+        got += count;
+    }
+    bytes->resize(got);
+    return Outcome::Done;
+}
+
+Outcome tryLock(QFile &file, QString *reason)
 {
     if (setLockOn(file, F_WRLCK))
-        return Locked::Yes;
-    if (errno == EAGAIN || errno == EACCES)
-        return Locked::HeldElsewhere;
-    failWithErrno(reason);
-    return Locked::Failed;
+        return Outcome::Done;
+    // fcntl may tell of a lock held elsewhere with EACCES as well.
+    return outcomeOf(errno == EACCES ? EAGAIN : errno, reason);
 }
 
 void unlock(QFile &file)
@@ -220,7 +259,10 @@ void unlock(QFile &file)
 
 bool syncData(QFile &file, QString *reason)
 {
-    return systemCalls().fdatasync(file.handle()) == 0 || failWithErrno(reason);
+    if (systemCalls().fdatasync(file.handle()) == 0)
+        return true;
+    *reason = systemReason(errno);
+    return false;
 }
 
 } // namespace PlatformFile

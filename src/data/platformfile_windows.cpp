@@ -10,7 +10,46 @@
 
 #include <string>
 
+using PlatformFile::Outcome;
+
 namespace {
+
+QString systemReason(DWORD error)
+{
+    wchar_t *text = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                                | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0,
+                                        nullptr);
+    const QString reason = QString::fromWCharArray(text, int(length)).trimmed();
+    LocalFree(text);
+    return reason;
+}
+
+// What the system's errors mean to the program: the one place where they
+// are read.
+Outcome outcomeOf(DWORD error, QString *reason)
+{
+    *reason = systemReason(error);
+    switch (error) {
+    case ERROR_SHARING_VIOLATION: // opened elsewhere without sharing
+    case ERROR_LOCK_VIOLATION:    // what the call needs is locked elsewhere
+        return Outcome::HeldElsewhere;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return Outcome::Missing;
+    case ERROR_DIRECTORY:
+        return Outcome::NotRegular;
+    default:
+        return Outcome::Failed;
+    }
+}
+
+// Windows names files in UTF-16, which a QString carries whole.
+std::wstring systemName(const QString &path)
+{
+    return QDir::toNativeSeparators(path).toStdWString();
+}
 
 // Windows locks stop other handles from reading or writing what they cover.
 // The lock stands on one byte far beyond any record, so that it guards the
@@ -23,37 +62,21 @@ HANDLE handleOf(QFile &file)
     return HANDLE(_get_osfhandle(file.handle()));
 }
 
-OVERLAPPED lockPlace()
+// Where a positioned read or a lock begins.
+OVERLAPPED placeAt(quint64 offset)
 {
     OVERLAPPED place = {};
-    place.Offset = DWORD(lockOffset);
-    place.OffsetHigh = DWORD(lockOffset >> 32);
+    place.Offset = DWORD(offset);
+    place.OffsetHigh = DWORD(offset >> 32);
     return place;
 }
 
-QString systemText(DWORD error)
+// Windows cannot flush a folder, nor needs to: NTFS journals a new entry
+// with the file's own metadata, which flushing the file commits. Where that
+// fails, the new file is empty: nothing is lost.
+void makeNewFileDurable(HANDLE handle)
 {
-    wchar_t *text = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-                                                | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0,
-                                        nullptr);
-    const QString reason = QString::fromWCharArray(text, int(length)).trimmed();
-    LocalFree(text);
-    return reason;
-}
-
-bool failWithError(QString *reason, DWORD error = GetLastError())
-{
-    *reason = systemText(error);
-    return false;
-}
-
-// Another program (a backup, an antivirus, a second copy saving) has the
-// file open without sharing it, or has locked what the open needs.
-bool isHeldElsewhere(DWORD error)
-{
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+    PlatformFile::systemCalls().flushFileBuffers(handle);
 }
 
 // Reading and writing are shared, as Qt's own opens share them, so that two
@@ -70,7 +93,7 @@ namespace PlatformFile {
 
 SystemCalls &systemCalls()
 {
-    static SystemCalls calls = { ::CreateFileW, ::GetFileSizeEx, ::FlushFileBuffers, ::LockFileEx,
+    static SystemCalls calls = { ::CreateFileW, ::GetFileSizeEx, ::ReadFile, ::FlushFileBuffers, ::LockFileEx,
                                  ::UnlockFileEx };
     return calls;
 }
@@ -88,9 +111,9 @@ void failWritesPastSizeLimit()
 
 // Without create, a file that is not there is not made: one removed while
 // the program runs stays removed.
-Opened open(QFile &file, const QString &path, bool create, QString *readOnlyReason, QString *reason)
+Outcome open(QFile &file, const QString &path, bool create, QString *readOnlyReason, QString *reason)
 {
-    const std::wstring name = QDir::toNativeSeparators(path).toStdWString();
+    const std::wstring name = systemName(path);
     QIODevice::OpenMode mode = QIODevice::ReadWrite;
     HANDLE handle = openHandle(name, GENERIC_READ | GENERIC_WRITE, create ? OPEN_ALWAYS : OPEN_EXISTING);
     DWORD error = GetLastError(); // ERROR_ALREADY_EXISTS: OPEN_ALWAYS found the file there
@@ -100,42 +123,33 @@ Opened open(QFile &file, const QString &path, bool create, QString *readOnlyReas
     const DWORD attributes = handle == INVALID_HANDLE_VALUE ? GetFileAttributesW(name.c_str())
                                                             : INVALID_FILE_ATTRIBUTES;
     const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES && !folder) {
-        *readOnlyReason = systemText(error);
+    if (error == ERROR_ACCESS_DENIED && folder)
+        error = ERROR_DIRECTORY;
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES) {
+        *readOnlyReason = systemReason(error);
         mode = QIODevice::ReadOnly;
         handle = openHandle(name, GENERIC_READ, OPEN_EXISTING);
         error = GetLastError();
     }
-    if (handle == INVALID_HANDLE_VALUE) {
-        if (isHeldElsewhere(error))
-            return Opened::HeldElsewhere;
-        if (folder)
-            return Opened::NotRegular;
-        failWithError(reason, error);
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Opened::Missing
-                                                                              : Opened::Failed;
-    }
+    if (handle == INVALID_HANDLE_VALUE)
+        return outcomeOf(error, reason);
     if (GetFileType(handle) != FILE_TYPE_DISK) {
         CloseHandle(handle);
-        return Opened::NotRegular;
+        return Outcome::NotRegular;
     }
     const int descriptor = _open_osfhandle(intptr_t(handle), mode == QIODevice::ReadOnly ? _O_RDONLY : _O_RDWR);
     if (descriptor < 0) {
-        failWithError(reason, ERROR_TOO_MANY_OPEN_FILES);
         CloseHandle(handle);
-        return Opened::Failed;
+        return outcomeOf(ERROR_TOO_MANY_OPEN_FILES, reason);
     }
     if (!file.open(descriptor, mode | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         *reason = file.errorString();
         _close(descriptor);
-        return Opened::Failed;
+        return Outcome::Failed;
     }
-    // Windows cannot flush a folder, nor needs to: NTFS journals a new
-    // entry with the file's own metadata, which flushing the file commits.
-    // Where that fails, the new file is empty: nothing is lost.
     if (creating)
-        systemCalls().flushFileBuffers(handle);
-    return Opened::Yes;
+        makeNewFileDurable(handle);
+    return Outcome::Done;
 }
 
 std::optional<qint64> size(QFile &file, QString *reason)
@@ -143,32 +157,51 @@ std::optional<qint64> size(QFile &file, QString *reason)
     LARGE_INTEGER bytes;
     if (systemCalls().getFileSize(handleOf(file), &bytes))
         return bytes.QuadPart;
-    failWithError(reason);
+    *reason = systemReason(GetLastError());
     return std::nullopt;
 }
 
-Locked tryLock(QFile &file, QString *reason)
+Outcome read(QFile &file, qint64 offset, qint64 length, QByteArray *bytes, QString *reason)
 {
-    OVERLAPPED place = lockPlace();
+    bytes->resize(length);
+    qint64 got = 0;
+    while (got < length) {
+        OVERLAPPED place = placeAt(quint64(offset + got));
+        DWORD count = 0;
+        if (!systemCalls().readFile(handleOf(file), bytes->data() + got, DWORD(length - got), &count, &place)
+            && GetLastError() != ERROR_HANDLE_EOF)
+            return outcomeOf(GetLastError(), reason);
+        if (count == 0)
+            break;
+        got += count;
+    }
+    bytes->resize(got);
+    return Outcome::Done;
+}
+
+Outcome tryLock(QFile &file, QString *reason)
+{
+    OVERLAPPED place = placeAt(lockOffset);
     if (systemCalls().lockFile(handleOf(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
                                &place))
-        return Locked::Yes;
+        return Outcome::Done;
+    // LockFileEx may tell of a lock held elsewhere with ERROR_IO_PENDING as well.
     const DWORD error = GetLastError();
-    if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING)
-        return Locked::HeldElsewhere;
-    failWithError(reason, error);
-    return Locked::Failed;
+    return outcomeOf(error == ERROR_IO_PENDING ? ERROR_LOCK_VIOLATION : error, reason);
 }
 
 void unlock(QFile &file)
 {
-    OVERLAPPED place = lockPlace();
+    OVERLAPPED place = placeAt(lockOffset);
     systemCalls().unlockFile(handleOf(file), 0, 1, 0, &place);
 }
 
 bool syncData(QFile &file, QString *reason)
 {
-    return systemCalls().flushFileBuffers(handleOf(file)) || failWithError(reason);
+    if (systemCalls().flushFileBuffers(handleOf(file)))
+        return true;
+    *reason = systemReason(GetLastError());
+    return false;
 }
 
 } // namespace PlatformFile

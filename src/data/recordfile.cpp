@@ -1,11 +1,14 @@
 #include "recordfile.h"
 
 #include "addressrecord.h"
-#include "platformfile.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QThread>
+
+#include <algorithm>
+
+using PlatformFile::Outcome;
 
 namespace {
 
@@ -54,25 +57,24 @@ RecordFile::RecordFile(const QString &path, const FileWait &wait)
 bool RecordFile::open(Creation creation)
 {
     QString reason;
-    PlatformFile::Opened opened = PlatformFile::Opened::Failed;
-    const auto attempt = [&] {
-        opened = PlatformFile::open(m_file, m_path, creation == CreateIfMissing, &m_readOnlyReason, &reason);
-        return opened == PlatformFile::Opened::HeldElsewhere ? Attempt::HeldElsewhere : Attempt::Done;
-    };
-    if (!retryWhileHeldElsewhere(attempt, &reason))
-        return failToOpen(reason);
+    const Outcome opened = waitWhileHeldElsewhere(
+            [&] {
+                return PlatformFile::open(m_file, m_path, creation == CreateIfMissing, &m_readOnlyReason,
+                                          &reason);
+            },
+            &reason);
     switch (opened) {
-    case PlatformFile::Opened::Yes:
+    case Outcome::Done:
         return true;
-    case PlatformFile::Opened::Missing:
+    case Outcome::Missing:
         if (creation == MustExist)
             return fail(QStringLiteral("El archivo de datos «%1» ya no existe.").arg(displayPath()));
         break;
-    case PlatformFile::Opened::NotRegular:
+    case Outcome::NotRegular:
         reason = QStringLiteral("no es un archivo normal");
         break;
-    case PlatformFile::Opened::HeldElsewhere:
-    case PlatformFile::Opened::Failed:
+    case Outcome::HeldElsewhere:
+    case Outcome::Failed:
         break;
     }
     return failToOpen(reason);
@@ -88,35 +90,71 @@ std::optional<qint64> RecordFile::size()
     return bytes;
 }
 
+// The whole records in a file of so many bytes, less those at its end that
+// are NUL from their first byte to their last: the room that a save leaves
+// where the file's new size reached the disk and the record did not. A
+// record with any other byte is the user's, and counts. The end is read
+// backwards in blocks that grow, so that a file with no such room costs one
+// read of a record.
+std::optional<qint64> RecordFile::recordsIn(qint64 bytes)
+{
+    constexpr qint64 largestBlock = 256;
+    qint64 records = bytes / AddressRecord::Length;
+    QByteArray block;
+    QString reason;
+    for (qint64 blockRecords = 1; records > 0; blockRecords = qMin(2 * blockRecords, largestBlock)) {
+        const qint64 first = qMax<qint64>(records - blockRecords, 0);
+        if (!readAt(first * AddressRecord::Length, (records - first) * AddressRecord::Length, &block, &reason)) {
+            fail(QStringLiteral("No se pudo leer el archivo de datos «%1»: %2.").arg(displayPath(), reasonOf(reason)));
+            return std::nullopt;
+        }
+        records = first + block.size() / AddressRecord::Length; // the file may have shrunk meanwhile
+        for (; records > first; --records) {
+            const QByteArrayView record = QByteArrayView(block).sliced((records - first - 1) * AddressRecord::Length,
+                                                                       AddressRecord::Length);
+            if (std::any_of(record.begin(), record.end(), [](char byte) { return byte != 0; }))
+                return records;
+        }
+    }
+    return records;
+}
+
 std::optional<qint16> RecordFile::countRecords()
 {
     const std::optional<qint64> bytes = size();
-    if (!bytes)
+    const std::optional<qint64> count = bytes ? recordsIn(*bytes) : std::nullopt;
+    if (!count)
         return std::nullopt;
-    const qint64 count = *bytes / AddressRecord::Length;
-    if (count > MaxRecords) {
+    if (*count > MaxRecords) {
         fail(QStringLiteral("Desbordamiento: el archivo de datos «%1» contiene %2 registros, "
                             "y el máximo es %3.")
                      .arg(displayPath())
-                     .arg(count)
+                     .arg(*count)
                      .arg(MaxRecords));
         return std::nullopt;
     }
-    return qint16(count);
+    return qint16(*count);
+}
+
+bool RecordFile::readAt(qint64 offset, qint64 length, QByteArray *bytes, QString *reason)
+{
+    const auto read = [&] { return PlatformFile::read(m_file, offset, length, bytes, reason); };
+    return waitWhileHeldElsewhere(read, reason) == Outcome::Done;
 }
 
 bool RecordFile::readRecord(qint16 number, AddressRecord &record)
 {
     QString reason;
-    if (seekRecord(number, &reason)) {
-        const QByteArray bytes = m_file.read(AddressRecord::Length);
+    QByteArray bytes;
+    const qint64 place = position(number);
+    if (place < 0) {
+        reason = QStringLiteral("el byte %1 no es una posición del archivo").arg(place);
+    } else if (readAt(place, AddressRecord::Length, &bytes, &reason)) {
         if (bytes.size() == AddressRecord::Length) {
             record.setBytes(bytes);
             return true;
         }
-        reason = m_file.error() == QFileDevice::NoError
-                ? QStringLiteral("el archivo termina antes de ese registro")
-                : m_file.errorString();
+        reason = QStringLiteral("el archivo termina antes de ese registro");
     }
     return fail(QStringLiteral("No se pudo leer el registro %1 del archivo de datos «%2»: %3.")
                         .arg(number)
@@ -153,18 +191,9 @@ bool RecordFile::seekRecord(qint16 number, QString *reason)
 std::optional<qint16> RecordFile::appendRecord(const AddressRecord &record)
 {
     QString reason = m_readOnlyReason;
-    const auto lock = [&] {
-        switch (PlatformFile::tryLock(m_file, &reason)) {
-        case PlatformFile::Locked::Yes:
-            return Attempt::Done;
-        case PlatformFile::Locked::HeldElsewhere:
-            return Attempt::HeldElsewhere;
-        case PlatformFile::Locked::Failed:
-            break;
-        }
-        return Attempt::Failed;
-    };
-    if (!m_file.isWritable() || !retryWhileHeldElsewhere(lock, &reason)) {
+    if (!m_file.isWritable()
+        || waitWhileHeldElsewhere([&] { return PlatformFile::tryLock(m_file, &reason); }, &reason)
+                != Outcome::Done) {
         fail(QStringLiteral("No se pudo añadir un registro al archivo de datos «%1»: %2.")
                      .arg(displayPath(), reasonOf(reason)));
         return std::nullopt;
@@ -174,21 +203,18 @@ std::optional<qint16> RecordFile::appendRecord(const AddressRecord &record)
     return number;
 }
 
-bool RecordFile::retryWhileHeldElsewhere(const std::function<Attempt()> &attempt, QString *reason)
+// Makes the attempt again every few milliseconds while another program holds
+// the file, until it is let go or the wait's limit has passed.
+Outcome RecordFile::waitWhileHeldElsewhere(const std::function<Outcome()> &attempt, QString *reason)
 {
     const QDeadlineTimer deadline(m_wait.limit);
     for (;;) {
-        switch (attempt()) {
-        case Attempt::Done:
-            return true;
-        case Attempt::Failed:
-            return false;
-        case Attempt::HeldElsewhere:
-            break;
-        }
+        const Outcome outcome = attempt();
+        if (outcome != Outcome::HeldElsewhere)
+            return outcome;
         if (deadline.hasExpired()) {
             *reason = QStringLiteral("otro programa lo está usando; vuelva a intentarlo más tarde");
-            return false;
+            return outcome;
         }
         if (m_wait.meanwhile)
             m_wait.meanwhile();
@@ -196,25 +222,30 @@ bool RecordFile::retryWhileHeldElsewhere(const std::function<Attempt()> &attempt
     }
 }
 
-// The record goes after the last whole record, over any stray piece of one
-// that an interrupted write left behind. If it cannot be written whole and
-// made durable, the file gets back its old bytes.
+// The record goes after the last record, over what lies beyond it: a stray
+// piece of one, or the room of NUL bytes that an interrupted save left. If
+// it cannot be written whole and made durable, the file gets back its old
+// bytes.
 std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
 {
     const std::optional<qint64> oldSize = size();
-    if (!oldSize)
+    const std::optional<qint64> count = oldSize ? recordsIn(*oldSize) : std::nullopt;
+    if (!count)
         return std::nullopt;
-    const qint64 count = *oldSize / AddressRecord::Length;
-    if (count >= MaxRecords) {
+    if (*count >= MaxRecords) {
         fail(QStringLiteral("Desbordamiento: el archivo de datos «%1» ya tiene %2 registros, "
                             "el máximo.")
                      .arg(displayPath())
-                     .arg(count));
+                     .arg(*count));
         return std::nullopt;
     }
-    const qint16 number = qint16(count + 1);
+    const qint16 number = qint16(*count + 1);
     QString reason;
-    const QByteArray strayPiece = seekRecord(number, &reason) ? m_file.readAll() : QByteArray();
+    QByteArray strayPiece;
+    if (!readAt(position(number), *oldSize - position(number), &strayPiece, &reason)) {
+        fail(QStringLiteral("No se pudo leer el archivo de datos «%1»: %2.").arg(displayPath(), reasonOf(reason)));
+        return std::nullopt;
+    }
 
     if (!writeRecord(number, record)) {
         restore(*oldSize, strayPiece);
@@ -231,12 +262,14 @@ std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
     return number;
 }
 
-// A write that changed nothing (the file has its old size and no stray
-// piece was there to write over) leaves nothing to put back.
+// The undoing is flushed too: a failed save that came back after a crash
+// would be typed again, and stored twice. A write that changed nothing (the
+// file has its old size and no stray piece was there to write over) leaves
+// nothing to put back.
 void RecordFile::restore(qint64 oldSize, const QByteArray &strayPiece)
 {
-    QString unused;
-    if (PlatformFile::size(m_file, &unused) == oldSize && strayPiece.isEmpty())
+    QString reason;
+    if (PlatformFile::size(m_file, &reason) == oldSize && strayPiece.isEmpty())
         return;
     const bool restored = m_file.resize(oldSize)
             && (strayPiece.isEmpty()
@@ -245,6 +278,10 @@ void RecordFile::restore(qint64 oldSize, const QByteArray &strayPiece)
         m_errorString += QStringLiteral(" Además, el archivo no se pudo devolver a su estado "
                                         "anterior: %1.")
                                  .arg(reasonOf(m_file.errorString()));
+    else if (!PlatformFile::syncData(m_file, &reason))
+        m_errorString += QStringLiteral(" Además, al devolver el archivo a su estado anterior no se "
+                                        "pudo guardar en el disco, y puede que no esté como estaba: %1.")
+                                 .arg(reasonOf(reason));
 }
 
 void RecordFile::close()

@@ -1,6 +1,8 @@
 #ifndef RECORDFILE_H
 #define RECORDFILE_H
 
+#include "platformfile.h"
+
 #include <QFile>
 #include <QString>
 
@@ -37,26 +39,29 @@ public:
     enum Creation { MustExist, CreateIfMissing };
     // Opens the regular file for reading and writing; a file that cannot be
     // written is opened for reading alone, and writing then fails. While
-    // another program keeps the file to itself, it waits.
+    // another program holds the file, it waits; so does every read.
     bool open(Creation creation = MustExist);
-    // The number of whole records; a trailing piece shorter than a record
-    // does not count.
+    // The number of whole records. A trailing piece shorter than a record
+    // does not count, nor do the records of NUL bytes that end the file:
+    // the room that an interrupted save leaves, which no save writes.
     std::optional<qint16> countRecords();
     bool readRecord(qint16 number, AddressRecord &record);
     bool writeRecord(qint16 number, const AddressRecord &record);
-    // Adds the record after the last whole record in the file, as the file
-    // stands now, and returns its number once it is on stable storage. While
-    // another program holds the file's lock it waits. On a failure nothing
-    // in the file has changed.
+    // Adds the record after the last record in the file, as the file stands
+    // now, and returns its number once it is on stable storage. While
+    // another program holds the file's lock it waits. On a failure the file
+    // gets back its old bytes, on stable storage too.
     std::optional<qint16> appendRecord(const AddressRecord &record);
     void close();
 
     QString errorString() const { return m_errorString; }
 
 private:
-    enum class Attempt { Done, HeldElsewhere, Failed };
-    bool retryWhileHeldElsewhere(const std::function<Attempt()> &attempt, QString *reason);
+    PlatformFile::Outcome waitWhileHeldElsewhere(const std::function<PlatformFile::Outcome()> &attempt,
+                                                 QString *reason);
     std::optional<qint64> size();
+    std::optional<qint64> recordsIn(qint64 bytes);
+    bool readAt(qint64 offset, qint64 length, QByteArray *bytes, QString *reason);
     std::optional<qint16> appendLocked(const AddressRecord &record);
     bool seekRecord(qint16 number, QString *reason);
     void restore(qint64 oldSize, const QByteArray &strayPiece);

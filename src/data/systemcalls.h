@@ -8,24 +8,27 @@
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace PlatformFile {
 
-// The system calls on which the data file's durability and locking rest. The
-// platform file makes each of them through this table, so that a test can
-// put a wrapper in an entry: one that calls the function it replaced, sees
-// the call, and may make it fail afterwards.
+// The system calls on which the data file's durability, locking and waiting
+// rest. The platform file makes each of them through this table, so that a
+// test can put a wrapper in an entry: one that calls the function it
+// replaced, sees the call, and may make it fail afterwards.
 struct SystemCalls
 {
 #ifdef Q_OS_WIN
     decltype(&::CreateFileW) createFile;
     decltype(&::GetFileSizeEx) getFileSize;
+    decltype(&::ReadFile) readFile;
     decltype(&::FlushFileBuffers) flushFileBuffers;
     decltype(&::LockFileEx) lockFile;
     decltype(&::UnlockFileEx) unlockFile;
 #else
     int (*fstat)(int descriptor, struct stat *status);
+    ssize_t (*pread)(int descriptor, void *buffer, size_t length, off_t offset);
     int (*fdatasync)(int descriptor); // the data file
     int (*fsync)(int descriptor);     // the folder of a new file
     int (*fcntl)(int descriptor, int command, struct flock *lock); // the lock

@@ -235,20 +235,34 @@ QRect FormLayout::counterGeometry() const
     return twipsRect(6000, 3120, 1095, 255);
 }
 
+// The widest text that the counter shows with count records: "Registro "
+// and, on either side of the "/", as many of the font's widest digit as
+// count has digits. Where digits differ in width, "Registro 1008/1111" is
+// wider than "Registro 1111/1111".
+static QString widestCounter(const QFontMetrics &metrics, qint16 count)
+{
+    QChar widestDigit = u'0';
+    for (char16_t digit = u'1'; digit <= u'9'; ++digit) {
+        if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widestDigit))
+            widestDigit = QChar(digit);
+    }
+    const QString digits(QString::number(count).size(), widestDigit);
+    return QStringLiteral("Registro ") + digits + u'/' + digits;
+}
+
 // A text's width grows with the font's size, glyph for glyph: each try takes
 // the largest whole pixel size that the last measurement allows. A smaller
 // size of the same font is cheaper to draw than a narrowed one, which every
 // glyph would have to be transformed for.
 QFont FormLayout::counterFont(const QFont &base, int width, qint16 count)
 {
-    const QString widest = QStringLiteral("Registro %1/%1").arg(count);
     QFont font = base;
-    for (int advance = QFontMetrics(font).horizontalAdvance(widest); advance > width;
-         advance = QFontMetrics(font).horizontalAdvance(widest)) {
+    for (;;) {
+        const QFontMetrics metrics(font);
+        const int advance = metrics.horizontalAdvance(widestCounter(metrics, count));
         const int pixelSize = QFontInfo(font).pixelSize();
-        if (pixelSize <= 1)
-            break;
+        if (advance <= width || pixelSize <= 1)
+            return font;
         font.setPixelSize(qBound(1, pixelSize * width / advance, pixelSize - 1));
     }
-    return font;
 }

@@ -41,9 +41,9 @@ public:
     // themselves, and gives window its fixed size.
     static void arrange(QWidget *window, const Controls &controls);
 
-    // The record counter's font, which must show "Registro N/N" for a count
-    // of N in width pixels: base where it does, otherwise the largest smaller
-    // size of base that does.
+    // The record counter's font, which must show "Registro n/N" for a count
+    // of N and any n up to N in width pixels: base where it does, otherwise
+    // the largest smaller size of base that does.
     static QFont counterFont(const QFont &base, int width, qint16 count);
 
 private:

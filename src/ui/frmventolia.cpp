@@ -44,6 +44,10 @@ frmVentolia::frmVentolia(const QString &programDirectory, std::chrono::milliseco
     createCounter();
     arrangeTabOrder();
     layOutControls();
+
+    installEventFilter(this);
+    for (QWidget *control : findChildren<QWidget *>())
+        control->installEventFilter(this);
 }
 
 void frmVentolia::createButtons()
@@ -52,14 +56,12 @@ void frmVentolia::createButtons()
     cmdAceptar->setObjectName(QStringLiteral("cmdAceptar"));
     cmdAceptar->setAutoDefault(true);
     cmdAceptar->hide();
-    cmdAceptar->installEventFilter(this);
     connect(cmdAceptar, &QPushButton::clicked, this, &frmVentolia::cmdAceptar_Click);
 
     cmdNuevo = new QPushButton(nuevoCaption, this);
     cmdNuevo->setObjectName(QStringLiteral("cmdNuevo"));
     cmdNuevo->setAutoDefault(true);
     cmdNuevo->setDefault(true);
-    cmdNuevo->installEventFilter(this);
     connect(cmdNuevo, &QPushButton::clicked, this, &frmVentolia::cmdNuevo_Click);
 }
 
@@ -91,7 +93,6 @@ void frmVentolia::createScrollBar()
     hsbVentolia->setSingleStep(1);
     hsbVentolia->setPageStep(1);
     hsbVentolia->setFocusPolicy(Qt::StrongFocus);
-    hsbVentolia->installEventFilter(this);
     // The change handler runs once per new value, and only once at the end of
     // a drag; while dragging, the scroll handler follows the thumb.
     hsbVentolia->setTracking(false);
@@ -145,18 +146,43 @@ void frmVentolia::changeEvent(QEvent *event)
     QDialog::changeEvent(event);
 }
 
-// A key held down presses its button once: its repeats are dropped.
+// A key held down presses its button once: its repeats are dropped. Qt
+// flags them, except on X11 where it may not: there each repeat comes as a
+// release and a press with one timestamp, which a real second press never
+// has. Events that a program makes have no time (0).
 static bool pressesAButton(const QKeyEvent *key)
 {
     return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->matches(QKeySequence::Cancel);
+}
+
+bool frmVentolia::isRepeatOfAHeldKey(const QKeyEvent *key) const
+{
+    const bool sameTimeAsItsRelease = key->timestamp() != 0 && key->timestamp() == lastKeyRelease.timestamp
+            && key->key() == lastKeyRelease.key;
+    return pressesAButton(key) && (key->isAutoRepeat() || sameTimeAsItsRelease);
+}
+
+// Every key that the window or one of its controls gets comes here first,
+// before a focused button presses itself on Enter, or a box takes the key.
+bool frmVentolia::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyRelease) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        lastKeyRelease = { key->key(), key->timestamp() };
+    } else if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (isRepeatOfAHeldKey(key))
+            return true;
+        if (watched == hsbVentolia)
+            return moveScrollBar(key);
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 // Escape presses the cancel button, if there is one. QDialog's own Escape
 // would reject the dialog, which closes the window and ends the program.
 void frmVentolia::keyPressEvent(QKeyEvent *event)
 {
-    if (event->isAutoRepeat() && pressesAButton(event))
-        return;
     if (!event->matches(QKeySequence::Cancel)) {
         QDialog::keyPressEvent(event);
         return;
@@ -165,17 +191,10 @@ void frmVentolia::keyPressEvent(QKeyEvent *event)
         cancelButton->click();
 }
 
-// A focused button presses itself on Enter, repeats included: they are
-// dropped here. Qt 6.4 moves a horizontal scroll bar backwards on the Right
-// arrow key (its inverted controls are applied to Left and Right): the
-// arrows move it here.
-bool frmVentolia::eventFilter(QObject *watched, QEvent *event)
+// Qt 6.4 moves a horizontal scroll bar backwards on the Right arrow key (its
+// inverted controls are applied to Left and Right): the arrows move it here.
+bool frmVentolia::moveScrollBar(const QKeyEvent *key)
 {
-    if (event->type() != QEvent::KeyPress)
-        return QDialog::eventFilter(watched, event);
-    const auto *key = static_cast<QKeyEvent *>(event);
-    if (watched != hsbVentolia)
-        return key->isAutoRepeat() && pressesAButton(key);
     if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier
         || (key->key() != Qt::Key_Left && key->key() != Qt::Key_Right))
         return false;
@@ -210,7 +229,7 @@ bool frmVentolia::onDataFile(RecordFile::Creation creation, const std::function<
                              QString *failure)
 {
     const QScopedValueRollback guard(busy, true);
-    BusyWait busyWait({ cmdNuevo, cmdAceptar });
+    BusyWait busyWait({ cmdNuevo, cmdAceptar, hsbVentolia });
     RecordFile file(dataFilePath, { waitLimit, [&busyWait] { busyWait.keepResponding(); } });
     const bool done = file.open(creation) && operation(file);
     *failure = file.errorString();
@@ -249,17 +268,26 @@ void frmVentolia::hsbVentolia_Scroll()
 // Only browse mode browses. The hidden scroll bar can still be moved, through
 // the accessibility interface, while a contact is typed: it goes back to the
 // current record, and the typed texts stay. A save that has just made its
-// record current leaves new-record mode, which shows that record.
+// record current leaves new-record mode, which shows that record. While a
+// handler waits, the bar is stopped, and the values that it took before it
+// stopped are dropped: it is put back once the handler is done.
 void frmVentolia::browseTo(int number)
 {
     if (!isIdle())
         return;
-    if (!inBrowseMode()) {
-        const QSignalBlocker blocker(hsbVentolia);
-        hsbVentolia->setValue(currentRecord);
+    if (mode == Mode::Browse)
+        ShowRecord(qint16(number));
+    keepScrollBarOnTheRecordShown();
+}
+
+// Except while the user drags the thumb, which the change at the end of the
+// drag follows, and behind the message of a failure that ends the program.
+void frmVentolia::keepScrollBarOnTheRecordShown()
+{
+    if (currentRecord == 0 || ending || hsbVentolia->isSliderDown())
         return;
-    }
-    ShowRecord(qint16(number));
+    const QSignalBlocker blocker(hsbVentolia);
+    hsbVentolia->setValue(currentRecord);
 }
 
 void frmVentolia::ShowRecord(qint16 number)
@@ -270,17 +298,11 @@ void frmVentolia::ShowRecord(qint16 number)
     showCounter();
 }
 
-// The mode is the caption of cmdNuevo: "Nuevo" while browsing.
-bool frmVentolia::inBrowseMode() const
-{
-    return cmdNuevo->text() == nuevoCaption;
-}
-
 void frmVentolia::cmdNuevo_Click()
 {
     if (!isIdle())
         return;
-    if (inBrowseMode())
+    if (mode == Mode::Browse)
         enterNewRecordMode();
     else
         leaveNewRecordMode();
@@ -288,6 +310,7 @@ void frmVentolia::cmdNuevo_Click()
 
 void frmVentolia::enterNewRecordMode()
 {
+    mode = Mode::NewRecord;
     hsbVentolia->hide();
     cmdNuevo->setText(QStringLiteral("Cancelar"));
     cancelButton = cmdNuevo;
@@ -307,6 +330,7 @@ void frmVentolia::leaveNewRecordMode()
         clearTextBoxes();
     else if (!fillTextBoxesFromFile(currentRecord))
         return;
+    mode = Mode::Browse;
     hsbVentolia->show();
     cmdNuevo->setText(nuevoCaption);
     cmdNuevo->setDefault(true);
@@ -321,7 +345,7 @@ void frmVentolia::leaveNewRecordMode()
 // try again or cancel.
 void frmVentolia::cmdAceptar_Click()
 {
-    if (!isIdle() || inBrowseMode() || !saveRecord())
+    if (!isIdle() || mode != Mode::NewRecord || !saveRecord())
         return;
     fitCounterFont();
     showCounter();

@@ -53,12 +53,14 @@ private:
     void layOutControls();
     void fitCounterFont();
 
-    bool inBrowseMode() const;
+    bool isRepeatOfAHeldKey(const QKeyEvent *key) const;
+    bool moveScrollBar(const QKeyEvent *key);
     bool isIdle() const { return !busy && !ending; }
     bool onDataFile(RecordFile::Creation creation, const std::function<bool(RecordFile &)> &operation,
                     QString *failure);
     bool loadRecords(RecordFile &file);
     void browseTo(int number);
+    void keepScrollBarOnTheRecordShown();
     void ShowRecord(qint16 number);
     void enterNewRecordMode();
     void leaveNewRecordMode();
@@ -85,6 +87,13 @@ private:
     QScrollBar *hsbVentolia = nullptr;
     QLabel *lblRegistro = nullptr;
     QPushButton *cancelButton = nullptr; // pressed by Escape; none at start
+    enum class Mode { Browse, NewRecord };
+    Mode mode = Mode::Browse; // cmdNuevo's caption follows it
+    struct
+    {
+        int key = 0;
+        quint64 timestamp = 0;
+    } lastKeyRelease;
     bool busy = false;   // a handler is at work on the data file, and may wait
     bool ending = false; // a failure ends the program
     bool layingOut = false;

@@ -2,10 +2,11 @@
 //   otherprogram append FILE WRITER COUNT
 //       appends records as the program saves a contact: open, append,
 //       close, one record at a time (a COUNT of 0 writes until killed);
-//   otherprogram hold FILE lock|unshared
-//       takes the lock that a save takes, or (on Windows) opens the file
-//       sharing nothing with other programs; says "held" and keeps it until
-//       its standard input ends.
+//   otherprogram hold FILE lock|unshared|lease
+//       takes the lock that a save takes; or, on Windows, opens the file
+//       sharing nothing with other programs; or, on Linux, takes a lease on
+//       the file, as file servers and sync tools do. Says "held" and keeps
+//       it until its standard input ends.
 
 #include "data/platformfile.h"
 #include "data/recordfile.h"
@@ -21,6 +22,9 @@
 
 #ifdef Q_OS_WIN
 #include <windows.h>
+#else
+#include <csignal>
+#include <fcntl.h>
 #endif
 
 namespace {
@@ -40,15 +44,23 @@ int append(const QString &path, int writer, int count)
     return 0;
 }
 
-bool holdUnshared(const QString &path)
+// What no POSIX system has, and what only Linux has, cannot be held.
+bool holdAsTheSystemAllows(const QString &path, const char *how)
 {
 #ifdef Q_OS_WIN
-    return CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), GENERIC_READ | GENERIC_WRITE, 0,
-                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+    return std::strcmp(how, "unshared") == 0
+            && CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), GENERIC_READ | GENERIC_WRITE, 0,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
             != INVALID_HANDLE_VALUE;
+#elif defined(F_SETLEASE)
+    // A lease holder is told to let go by a signal, which would end it.
+    std::signal(SIGIO, SIG_IGN);
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    return std::strcmp(how, "lease") == 0 && descriptor >= 0 && ::fcntl(descriptor, F_SETLEASE, F_RDLCK) == 0;
 #else
     Q_UNUSED(path);
-    return false; // a POSIX file is always shared
+    Q_UNUSED(how);
+    return false;
 #endif
 }
 
@@ -56,10 +68,10 @@ int hold(const QString &path, const char *how)
 {
     QFile file;
     QString reason;
-    const bool held = std::strcmp(how, "unshared") == 0
-            ? holdUnshared(path)
-            : PlatformFile::open(file, path, false, &reason, &reason) == PlatformFile::Opened::Yes
-                    && PlatformFile::tryLock(file, &reason) == PlatformFile::Locked::Yes;
+    const bool held = std::strcmp(how, "lock") != 0
+            ? holdAsTheSystemAllows(path, how)
+            : PlatformFile::open(file, path, false, &reason, &reason) == PlatformFile::Outcome::Done
+                    && PlatformFile::tryLock(file, &reason) == PlatformFile::Outcome::Done;
     if (!held) {
         std::fprintf(stderr, "cannot hold %s: %s\n", qPrintable(path), qPrintable(reason));
         return 1;
@@ -79,6 +91,6 @@ int main(int argc, char *argv[])
         return append(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
     if (argc == 4 && std::strcmp(argv[1], "hold") == 0)
         return hold(QString::fromLocal8Bit(argv[2]), argv[3]);
-    std::fprintf(stderr, "usage: otherprogram append FILE WRITER COUNT | hold FILE lock|unshared\n");
+    std::fprintf(stderr, "usage: otherprogram append FILE WRITER COUNT | hold FILE lock|unshared|lease\n");
     return 2;
 }

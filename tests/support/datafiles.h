@@ -36,12 +36,10 @@ inline QByteArray read(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A file of count records without writing them all: the bytes are zeros.
+// A file of count records of spaces, as a save of empty text boxes writes.
 inline bool writeSized(const QString &path, qint64 count)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-            && file.resize(count * recordLength);
+    return write(path, QByteArray(count * recordLength, ' '));
 }
 
 } // namespace DataFiles

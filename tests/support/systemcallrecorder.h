@@ -20,10 +20,12 @@
 
 // Sees the system calls that the platform file makes through its table,
 // while it lives. Each wrapper calls the function that it replaced, then
-// records the call: its name ("open", "stat", "lock", "unlock", "flush",
-// "flush folder") and the file or folder that the call was made on, as
-// the system names it. A call named in failAfter is made to fail once it
-// has been made, as a failing disk would fail it.
+// records the call: its name ("open", "stat", "read", "lock", "unlock",
+// "flush", "flush folder") and the file or folder that the call was made
+// on, as the system names it. Each name in failAfter makes the next call of
+// that name fail once it has been made, as a failing disk would fail it;
+// a name followed by " held" makes it fail as a call on what another
+// program holds does (EAGAIN, ERROR_LOCK_VIOLATION).
 class SystemCallRecorder
 {
 public:
@@ -41,11 +43,13 @@ public:
 #ifdef Q_OS_WIN
         calls.createFile = createFile;
         calls.getFileSize = getFileSize;
+        calls.readFile = readFile;
         calls.flushFileBuffers = flushFileBuffers;
         calls.lockFile = lockFile;
         calls.unlockFile = unlockFile;
 #else
         calls.fstat = fstat;
+        calls.pread = pread;
         calls.fdatasync = fdatasync;
         calls.fsync = fsync;
         calls.fcntl = fcntl;
@@ -69,7 +73,7 @@ public:
         return names;
     }
 
-    QString failAfter; // the name of the calls to fail
+    QStringList failAfter; // the calls to fail, one call for each name
     // Called after each call is recorded, while the platform file waits for it.
     std::function<void(const Call &)> onCall;
 
@@ -80,15 +84,18 @@ private:
         return recorder;
     }
     static const PlatformFile::SystemCalls &real() { return instance()->m_saved; }
-    // Records a call that has been made; whether it is to fail.
-    static bool recorded(const char *name, const QString &target, qint64 size)
+    enum class Failure { None, Fault, HeldElsewhere };
+    // Records a call that has been made; whether, and how, it is to fail.
+    static Failure recorded(const char *name, const QString &target, qint64 size)
     {
         SystemCallRecorder *recorder = instance();
         const Call call{ QLatin1String(name), target, size };
         recorder->m_calls.append(call);
         if (recorder->onCall)
             recorder->onCall(call);
-        return recorder->failAfter == call.name;
+        if (recorder->failAfter.removeOne(call.name))
+            return Failure::Fault;
+        return recorder->failAfter.removeOne(call.name + QStringLiteral(" held")) ? Failure::HeldElsewhere : Failure::None;
     }
 
 #ifdef Q_OS_WIN
@@ -107,10 +114,10 @@ private:
     // The system's reason for the last failure stays the one the call gave.
     static BOOL record(const char *name, HANDLE handle, BOOL succeeded)
     {
-        const DWORD error = GetLastError();
-        const bool fail = recorded(name, targetOf(handle), qstrcmp(name, "flush") == 0 ? sizeOf(handle) : -1);
-        SetLastError(fail ? ERROR_WRITE_FAULT : error);
-        return fail ? FALSE : succeeded;
+        const DWORD errors[] = { GetLastError(), ERROR_WRITE_FAULT, ERROR_LOCK_VIOLATION };
+        const Failure failure = recorded(name, targetOf(handle), qstrcmp(name, "flush") == 0 ? sizeOf(handle) : -1);
+        SetLastError(errors[int(failure)]);
+        return failure == Failure::None ? succeeded : FALSE;
     }
     static HANDLE WINAPI createFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                     DWORD disposition, DWORD flags, HANDLE model)
@@ -123,6 +130,10 @@ private:
     static BOOL WINAPI getFileSize(HANDLE handle, PLARGE_INTEGER size)
     {
         return record("stat", handle, real().getFileSize(handle, size));
+    }
+    static BOOL WINAPI readFile(HANDLE handle, LPVOID buffer, DWORD length, LPDWORD count, LPOVERLAPPED place)
+    {
+        return record("read", handle, real().readFile(handle, buffer, length, count, place));
     }
     static BOOL WINAPI flushFileBuffers(HANDLE handle)
     {
@@ -156,16 +167,21 @@ private:
         return real().fstat(descriptor, &status) == 0 ? status.st_size : -1;
     }
     // The system's reason for the last failure stays the one the call gave.
-    static int record(const char *name, int descriptor, int result)
+    template<typename Result>
+    static Result record(const char *name, int descriptor, Result result)
     {
-        const int error = errno;
-        const bool fail = recorded(name, targetOf(descriptor), qstrcmp(name, "flush") == 0 ? sizeOf(descriptor) : -1);
-        errno = fail ? EIO : error;
-        return fail ? -1 : result;
+        const int errors[] = { errno, EIO, EAGAIN };
+        const Failure failure = recorded(name, targetOf(descriptor), qstrcmp(name, "flush") == 0 ? sizeOf(descriptor) : -1);
+        errno = errors[int(failure)];
+        return failure == Failure::None ? result : Result(-1);
     }
     static int fstat(int descriptor, struct stat *status)
     {
         return record("stat", descriptor, real().fstat(descriptor, status));
+    }
+    static ssize_t pread(int descriptor, void *buffer, size_t length, off_t offset)
+    {
+        return record("read", descriptor, real().pread(descriptor, buffer, length, offset));
     }
     static int fdatasync(int descriptor) { return record("flush", descriptor, real().fdatasync(descriptor)); }
     static int fsync(int descriptor) { return record("flush folder", descriptor, real().fsync(descriptor)); }
