@@ -14,9 +14,10 @@ PACKAGES := cmake make g++ clang libclang-rt-dev qt6-base-dev fonts-dejavu-core 
 
 # The Windows program: Debian's qt6-base source (dpkg-dev, xz-utils) built
 # with mingw-w64 (ninja-build), and Wine to run what the build and the
-# tests start. qt6-base-dev gives Qt's host tools.
+# tests start. qt6-base-dev gives Qt's host tools. The tests unpack the zip
+# (unzip).
 WINDOWS_PACKAGES := cmake ninja-build dpkg-dev xz-utils qt6-base-dev g++-mingw-w64-x86-64-posix \
-	wine wine64 fonts-dejavu-core nsis python3
+	wine wine64 fonts-dejavu-core nsis python3 unzip
 
 # Where `make install` puts the program's folder: under the user's home, as
 # the program keeps its data file beside itself.
@@ -68,8 +69,9 @@ bench: bench-deps build
 	cd $(BUILD_DIR) && ./bench/ventolia_bench
 	bench/startup-instructions $(BUILD_DIR)
 
-# Ventolia.exe, build-windows/ventolia-<version>-windows-x86_64.zip and
-# build-windows/ventolia-<version>-setup.exe. The
+# Ventolia.exe, build-windows/ventolia-<version>-windows-x86_64.zip,
+# build-windows/ventolia-<version>-setup.exe and the source archive that the
+# licences of its Qt promise, build-windows/ventolia-<version>-source.tar.xz. The
 # Qt for Windows that it needs is built once (about 14 to 20 minutes on 2 cores)
 # and kept in ~/.cache/ventolia/.
 # A build folder configured with another Qt (its key in the cache changed)
@@ -84,6 +86,7 @@ windows: windows-deps
 	cmake --build $(WINDOWS_DIR) --parallel $(JOBS)
 	cd $(WINDOWS_DIR) && cpack
 	cmake --build $(WINDOWS_DIR) --target setup
+	cmake --build $(WINDOWS_DIR) --target source-archive
 
 # The test suites built for Windows and run under Wine, the package unpacked
 # and run, and the Linux build (for the lock that both take) beside it.
