@@ -3,11 +3,11 @@
 #include "data/recordfile.h"
 
 #include "datafiles.h"
+#include "heldfile.h"
 #include "systemcallrecorder.h"
 #include "unprivileged.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -366,23 +366,13 @@ void tst_RecordFile::heldElsewhere_data()
 // Another program holds the file as a save begins: the save waits, trying
 // again, and goes through once the file is let go; if it is not, the save
 // gives up with nothing written. The save's lock keeps no one from reading.
-// Records that another program has locked fail to be read (Windows): the
-// system's answer is made here, as Wine does not lock reads.
 void tst_RecordFile::heldElsewhere()
 {
     QFETCH(QString, hold);
     QFETCH(bool, letGo);
     QVERIFY(DataFiles::write(m_path, DataFiles::threeRecords()));
-    QProcess holder;
-    SystemCallRecorder recorder;
-    if (hold == u"read") {
-        recorder.failAfter = QStringList(1000, u"read held"_s);
-    } else {
-        holder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        holder.start(u"" OTHER_PROGRAM ""_s, { u"hold"_s, m_path, hold });
-        QVERIFY(holder.waitForReadyRead(30000));
-        QCOMPARE(holder.readLine().trimmed(), QByteArray("held"));
-    }
+    HeldFile held;
+    QVERIFY(held.hold(m_path, hold));
 
     AddressRecord record;
     if (hold == u"lock") {
@@ -393,17 +383,12 @@ void tst_RecordFile::heldElsewhere()
     }
     record.setField(AddressRecord::Nombre, u"Zoe"_s);
     int waits = 0;
-    const auto release = [&] {
-        holder.closeWriteChannel();
-        recorder.failAfter.clear();
-    };
     RecordFile file(m_path, { std::chrono::milliseconds(500), [&] {
                                  if (++waits == 3 && letGo)
-                                     release();
+                                     held.letGo();
                              } });
     const bool saved = file.open() && file.appendRecord(record);
-    release();
-    QVERIFY(hold == u"read" || holder.waitForFinished(30000));
+    held.letGo();
 
     QVERIFY(waits >= 3);
     QCOMPARE(saved, letGo);

@@ -45,10 +45,10 @@ Outcome open(QFile &file, const QString &path, bool create, QString *readOnlyRea
 // The open file's size in bytes, or nothing where the system cannot tell.
 std::optional<qint64> size(QFile &file, QString *reason);
 
-// Reads up to length bytes from offset into *bytes; fewer only where the
-// file ends. Another program holds the file where it has locked what is to
-// be read (Windows).
-Outcome read(QFile &file, qint64 offset, qint64 length, QByteArray *bytes, QString *reason);
+// Reads up to length bytes at offset into data, in one call; *count is how
+// many, 0 at the end of the file. Another program holds the file where it
+// has locked what is to be read (Windows).
+Outcome read(QFile &file, qint64 offset, char *data, qint64 length, qint64 *count, QString *reason);
 
 // The exclusive lock on the open file. It belongs to the open file itself
 // (there is no lock file), ends with unlock() or when the file is closed,

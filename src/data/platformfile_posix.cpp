@@ -225,22 +225,15 @@ std::optional<qint64> size(QFile &file, QString *reason)
     return std::nullopt;
 }
 
-Outcome read(QFile &file, qint64 offset, qint64 length, QByteArray *bytes, QString *reason)
+Outcome read(QFile &file, qint64 offset, char *data, qint64 length, qint64 *count, QString *reason)
 {
-    bytes->resize(length);
-    qint64 got = 0;
-    while (got < length) {
-        const ssize_t count = systemCalls().pread(file.handle(), bytes->data() + got, size_t(length - got),
-                                                  off_t(offset + got));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            return outcomeOf(errno, reason);
-        if (count == 0)
-            break;
-        got += count;
-    }
-    bytes->resize(got);
+    ssize_t result;
+    do
+        result = systemCalls().pread(file.handle(), data, size_t(length), off_t(offset));
+    while (result < 0 && errno == EINTR);
+    if (result < 0)
+        return outcomeOf(errno, reason);
+    *count = result;
     return Outcome::Done;
 }
 

@@ -161,21 +161,15 @@ std::optional<qint64> size(QFile &file, QString *reason)
     return std::nullopt;
 }
 
-Outcome read(QFile &file, qint64 offset, qint64 length, QByteArray *bytes, QString *reason)
+// Past the end of the file, ReadFile at a place fails with ERROR_HANDLE_EOF.
+Outcome read(QFile &file, qint64 offset, char *data, qint64 length, qint64 *count, QString *reason)
 {
-    bytes->resize(length);
-    qint64 got = 0;
-    while (got < length) {
-        OVERLAPPED place = placeAt(quint64(offset + got));
-        DWORD count = 0;
-        if (!systemCalls().readFile(handleOf(file), bytes->data() + got, DWORD(length - got), &count, &place)
-            && GetLastError() != ERROR_HANDLE_EOF)
-            return outcomeOf(GetLastError(), reason);
-        if (count == 0)
-            break;
-        got += count;
-    }
-    bytes->resize(got);
+    OVERLAPPED place = placeAt(quint64(offset));
+    DWORD result = 0;
+    if (!systemCalls().readFile(handleOf(file), data, DWORD(length), &result, &place)
+        && GetLastError() != ERROR_HANDLE_EOF)
+        return outcomeOf(GetLastError(), reason);
+    *count = result;
     return Outcome::Done;
 }
 

@@ -136,10 +136,23 @@ std::optional<qint16> RecordFile::countRecords()
     return qint16(*count);
 }
 
+// Reads length bytes at offset, or fewer where the file ends, as many calls
+// as the system needs; each waits while another program holds the file.
 bool RecordFile::readAt(qint64 offset, qint64 length, QByteArray *bytes, QString *reason)
 {
-    const auto read = [&] { return PlatformFile::read(m_file, offset, length, bytes, reason); };
-    return waitWhileHeldElsewhere(read, reason) == Outcome::Done;
+    bytes->resize(length);
+    for (qint64 got = 0, count = 0; got < length; got += count) {
+        const auto read = [&] {
+            return PlatformFile::read(m_file, offset + got, bytes->data() + got, length - got, &count, reason);
+        };
+        if (waitWhileHeldElsewhere(read, reason) != Outcome::Done)
+            return false;
+        if (count == 0) {
+            bytes->truncate(got);
+            break;
+        }
+    }
+    return true;
 }
 
 bool RecordFile::readRecord(qint16 number, AddressRecord &record)

@@ -44,10 +44,6 @@ frmVentolia::frmVentolia(const QString &programDirectory, std::chrono::milliseco
     createCounter();
     arrangeTabOrder();
     layOutControls();
-
-    installEventFilter(this);
-    for (QWidget *control : findChildren<QWidget *>())
-        control->installEventFilter(this);
 }
 
 void frmVentolia::createButtons()
@@ -108,6 +104,8 @@ void frmVentolia::createCounter()
     lblRegistro->stackUnder(cmdAceptar);
 }
 
+// The controls that take the keyboard are the tab chain: each key that they
+// get passes the window's filter first.
 void frmVentolia::arrangeTabOrder()
 {
     QList<QWidget *> chain = { cmdAceptar, cmdNuevo };
@@ -115,6 +113,8 @@ void frmVentolia::arrangeTabOrder()
     chain.append(hsbVentolia);
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
+    for (QWidget *control : std::as_const(chain))
+        control->installEventFilter(this);
 }
 
 // A font that the layout makes smaller, where the window would not fit its
@@ -162,8 +162,8 @@ bool frmVentolia::isRepeatOfAHeldKey(const QKeyEvent *key) const
     return pressesAButton(key) && (key->isAutoRepeat() || sameTimeAsItsRelease);
 }
 
-// Every key that the window or one of its controls gets comes here first,
-// before a focused button presses itself on Enter, or a box takes the key.
+// Every key that a control gets comes here first, before a focused button
+// presses itself on Enter, or a box takes the key.
 bool frmVentolia::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyRelease) {

@@ -44,22 +44,29 @@ int append(const QString &path, int writer, int count)
     return 0;
 }
 
-// What no POSIX system has, and what only Linux has, cannot be held.
-bool holdAsTheSystemAllows(const QString &path, const char *how)
+// Windows alone lets a program keep a file to itself.
+bool holdUnshared(const QString &path)
 {
 #ifdef Q_OS_WIN
-    return std::strcmp(how, "unshared") == 0
-            && CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), GENERIC_READ | GENERIC_WRITE, 0,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+    return CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
             != INVALID_HANDLE_VALUE;
-#elif defined(F_SETLEASE)
-    // A lease holder is told to let go by a signal, which would end it.
-    std::signal(SIGIO, SIG_IGN);
-    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    return std::strcmp(how, "lease") == 0 && descriptor >= 0 && ::fcntl(descriptor, F_SETLEASE, F_RDLCK) == 0;
 #else
     Q_UNUSED(path);
-    Q_UNUSED(how);
+    return false;
+#endif
+}
+
+// Linux alone has leases. A lease holder is told to let go by a signal,
+// which would end it.
+bool holdLease(const QString &path)
+{
+#ifdef F_SETLEASE
+    std::signal(SIGIO, SIG_IGN);
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    return descriptor >= 0 && ::fcntl(descriptor, F_SETLEASE, F_RDLCK) == 0;
+#else
+    Q_UNUSED(path);
     return false;
 #endif
 }
@@ -68,10 +75,11 @@ int hold(const QString &path, const char *how)
 {
     QFile file;
     QString reason;
-    const bool held = std::strcmp(how, "lock") != 0
-            ? holdAsTheSystemAllows(path, how)
-            : PlatformFile::open(file, path, false, &reason, &reason) == PlatformFile::Outcome::Done
-                    && PlatformFile::tryLock(file, &reason) == PlatformFile::Outcome::Done;
+    const bool held = std::strcmp(how, "lock") == 0
+            ? PlatformFile::open(file, path, false, &reason, &reason) == PlatformFile::Outcome::Done
+                    && PlatformFile::tryLock(file, &reason) == PlatformFile::Outcome::Done
+            : std::strcmp(how, "unshared") == 0 ? holdUnshared(path)
+                                                : std::strcmp(how, "lease") == 0 && holdLease(path);
     if (!held) {
         std::fprintf(stderr, "cannot hold %s: %s\n", qPrintable(path), qPrintable(reason));
         return 1;
