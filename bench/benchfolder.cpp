@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 
-BenchFolder::BenchFolder(int records)
+BenchFolder::BenchFolder(int records, qint64 nulTail)
     : m_directory(QDir::current().filePath(QStringLiteral("ventolia-bench-XXXXXX")))
 {
     if (records == NoFile)
@@ -15,7 +15,8 @@ BenchFolder::BenchFolder(int records)
     record.setField(AddressRecord::Apellidos, QStringLiteral("García López"));
     const QByteArray bytes = record.bytes().repeated(records);
     QFile file(dataFilePath());
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()
+        || !file.resize(bytes.size() + nulTail))
         qFatal("cannot write %s", qPrintable(dataFilePath()));
 }
 

@@ -24,9 +24,8 @@ void orDie(bool succeeded, const RecordFile &file)
         qFatal("%s", qPrintable(file.errorString()));
 }
 
-void countRecords(benchmark::State &state)
+void count(benchmark::State &state, const BenchFolder &folder)
 {
-    const BenchFolder folder(int(state.range(0)));
     for (auto _ : state) {
         RecordFile file(folder.dataFilePath());
         orDie(file.open(), file);
@@ -34,7 +33,20 @@ void countRecords(benchmark::State &state)
         file.close();
     }
 }
+
+void countRecords(benchmark::State &state)
+{
+    count(state, BenchFolder(int(state.range(0))));
+}
 BENCHMARK(countRecords)->Name("Data/Count")->Arg(0)->Arg(1000)->Arg(32767);
+
+// A preallocated file of 5 GiB of NUL bytes, as a sparse file: far past the
+// most records, which the count tells from the file's end alone.
+void countSparseFile(benchmark::State &state)
+{
+    count(state, BenchFolder(0, qint64(5) << 30));
+}
+BENCHMARK(countSparseFile)->Name("Data/Count/5GiB");
 
 void readRecord(benchmark::State &state)
 {

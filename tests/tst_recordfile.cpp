@@ -141,24 +141,29 @@ void tst_RecordFile::recordLandsAtItsPlace_data()
 {
     QTest::addColumn<bool>("append"); // else written as record number
     QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<qint16>("number"); // one past the records counted
+    QTest::addColumn<qint64>("nulTail"); // NUL bytes after it, as a sparse file has them
+    QTest::addColumn<qint16>("number");  // one past the records counted
 
     const QByteArray two = DataFiles::record("Ana") + DataFiles::record("Bea");
+    const QByteArray three = DataFiles::threeRecords();
     const QByteArray room(255, '\0'); // what a save cut short by a power loss can leave
-    QTest::newRow("write first into empty") << false << QByteArray() << qint16(1);
-    QTest::newRow("write third after two") << false << two << qint16(3);
-    QTest::newRow("write third over a stray piece") << false << two + QByteArray(90, 'x') << qint16(3);
-    QTest::newRow("append into an empty file") << true << QByteArray() << qint16(1);
-    QTest::newRow("append after two") << true << two << qint16(3);
-    QTest::newRow("append over a stray piece of 90 bytes") << true << two + QByteArray(90, 'x') << qint16(3);
-    QTest::newRow("append over a stray piece of 254 bytes") << true << two + QByteArray(254, 'x') << qint16(3);
-    QTest::newRow("append over a record's room of NULs") << true << two + room << qint16(3);
-    QTest::newRow("append over two records' room of NULs") << true << two + room + room << qint16(3);
+    QTest::newRow("write first into empty") << false << QByteArray() << 0LL << qint16(1);
+    QTest::newRow("write third after two") << false << two << 0LL << qint16(3);
+    QTest::newRow("write third over a stray piece") << false << two + QByteArray(90, 'x') << 0LL << qint16(3);
+    QTest::newRow("append into an empty file") << true << QByteArray() << 0LL << qint16(1);
+    QTest::newRow("append after two") << true << two << 0LL << qint16(3);
+    QTest::newRow("append over a stray piece of 90 bytes") << true << two + QByteArray(90, 'x') << 0LL << qint16(3);
+    QTest::newRow("append over a stray piece of 254 bytes") << true << two + QByteArray(254, 'x') << 0LL << qint16(3);
+    QTest::newRow("append over a record's room of NULs") << true << two << 255LL << qint16(3);
+    QTest::newRow("append over two records' room of NULs") << true << two << 510LL << qint16(3);
+    QTest::newRow("append over 256 records' room of NULs") << true << three << 256 * 255LL << qint16(4);
+    // More NULs than saves leave are no room of theirs: whole records.
+    QTest::newRow("append after 300 records' room of NULs") << true << three << 300 * 255LL << qint16(304);
     QTest::newRow("append after a record torn into NULs")
-            << true << two + QByteArray(100, 'x') + QByteArray(155, '\0') << qint16(4);
+            << true << two + QByteArray(100, 'x') + QByteArray(155, '\0') << 0LL << qint16(4);
     QTest::newRow("append after a room of NULs that a record follows")
-            << true << room + DataFiles::record("Ana") << qint16(3);
-    QTest::newRow("append as the last possible") << true << QByteArray(32766 * 255, 'z') << qint16(32767);
+            << true << room + DataFiles::record("Ana") << 0LL << qint16(3);
+    QTest::newRow("append as the last possible") << true << QByteArray(32766 * 255, 'z') << 0LL << qint16(32767);
 }
 
 // Appending takes the number from the file: the record after the last one,
@@ -167,8 +172,11 @@ void tst_RecordFile::recordLandsAtItsPlace()
 {
     QFETCH(bool, append);
     QFETCH(QByteArray, before);
+    QFETCH(qint64, nulTail);
     QFETCH(qint16, number);
     QVERIFY(DataFiles::write(m_path, before));
+    QVERIFY(QFile::resize(m_path, before.size() + nulTail));
+    before += QByteArray(nulTail, '\0');
 
     AddressRecord record;
     record.setField(AddressRecord::Nombre, u"Núñez"_s);
@@ -204,66 +212,84 @@ void tst_RecordFile::recordLandsAtItsPlace()
 void tst_RecordFile::failedAppendLeavesTheFileAsItWas_data()
 {
     QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<qint64>("nulTail"); // NUL bytes after it, as a sparse file has them
     QTest::addColumn<QString>("faults");  // system calls made to fail, a file-size limit, a permission
     QTest::addColumn<QString>("message"); // a pattern
     QTest::addColumn<QString>("calls");   // those that lock and flush; at a flush, the file's size
 
     const QByteArray two = DataFiles::record("Ana") + DataFiles::record("Bea");
     const QByteArray stray(90, 'x');
-    const QByteArray room(255, '\0');
     const QByteArray full(32767 * 255, 'z');
     const QString saved = u"^No se pudo guardar en el disco el registro 3"_s;
+    const QString heldElsewhere = u"otro programa lo está usando"_s;
 #ifdef Q_OS_UNIX
     const QString written = u"^No se pudo escribir el registro 3"_s;
-    QTest::newRow("write stops part-way") << two << u"size-limit"_s << written + u" (?!.*Además)"_s
+    QTest::newRow("write stops part-way") << two << 0LL << u"limit:610"_s << written + u" (?!.*Además)"_s
                                           << u"lock flush:510 unlock"_s;
     QTest::newRow("write stops part-way over a stray piece")
-            << two + stray << u"size-limit"_s << written << u"lock flush:600 unlock"_s;
-    QTest::newRow("no room for a single byte") << two << u"no-room"_s << written << u"lock unlock"_s;
+            << two + stray << 0LL << u"limit:700"_s << written << u"lock flush:600 unlock"_s;
+    QTest::newRow("no room for a single byte") << two << 0LL << u"limit:510"_s << written << u"lock unlock"_s;
+    // The stray piece lies past the limit: the save never touched it.
+    QTest::newRow("no room for a single byte before a stray piece")
+            << two + QByteArray(100, 'x') << 0LL << u"limit:510"_s << written + u" (?!.*Además)"_s
+            << u"lock unlock"_s;
+    // POSIX lets fcntl tell of a lock held elsewhere with EACCES too.
+    QTest::newRow("lock held elsewhere, told as access denied")
+            << two << 0LL << u"lock:%1*"_s.arg(EACCES) << heldElsewhere << u"lock"_s;
+#else
+    QTest::newRow("lock held elsewhere, told as pending")
+            << two << 0LL << u"lock:%1*"_s.arg(ERROR_IO_PENDING) << heldElsewhere << u"lock"_s;
 #endif
-    QTest::newRow("flush fails") << two << u"flush"_s << saved + u" (?!.*Además)"_s
+    QTest::newRow("flush fails") << two << 0LL << u"flush"_s << saved + u" (?!.*Además)"_s
                                  << u"lock flush:765 flush:510 unlock"_s;
-    QTest::newRow("flush fails over a room of NULs")
-            << two + room << u"flush"_s << saved << u"lock flush:765 flush:765 unlock"_s;
+    QTest::newRow("flush fails over 256 records' room of NULs")
+            << two << 256 * 255LL << u"flush"_s << saved << u"lock flush:65790 flush:65790 unlock"_s;
     QTest::newRow("flush fails, and so does the undoing's")
-            << two + stray << u"flush flush"_s
+            << two + stray << 0LL << u"flush flush"_s
             << saved + u" .*\\. Además, al devolver el archivo a su estado anterior no se pudo guardar en el "
                        "disco, y puede que no esté como estaba: "_s
             << u"lock flush:765 flush:600 unlock"_s;
-    QTest::newRow("size unknown") << two << u"stat"_s << u"^No se pudo saber el tamaño del archivo"_s
+    QTest::newRow("size unknown") << two << 0LL << u"stat"_s << u"^No se pudo saber el tamaño del archivo"_s
                                   << u"lock unlock"_s;
-    QTest::newRow("lock fails") << two << u"lock"_s << u"^No se pudo añadir un registro"_s << u"lock"_s;
-    QTest::newRow("read-only file") << two << u"read-only"_s << u"^No se pudo añadir"_s << QString();
-    QTest::newRow("32767 records") << full << QString() << u"^Desbordamiento"_s << u"lock unlock"_s;
-    QTest::newRow("32767 records and a stray piece") << full + stray << QString() << u"^Desbordamiento"_s
+    QTest::newRow("lock fails") << two << 0LL << u"lock"_s << u"^No se pudo añadir un registro"_s << u"lock"_s;
+    QTest::newRow("read-only file") << two << 0LL << u"read-only"_s << u"^No se pudo añadir"_s << QString();
+    QTest::newRow("32767 records") << full << 0LL << QString() << u"^Desbordamiento"_s << u"lock unlock"_s;
+    QTest::newRow("32767 records and a stray piece") << full + stray << 0LL << QString() << u"^Desbordamiento"_s
                                                      << u"lock unlock"_s;
+    // A preallocated or sparse file: far too many records, told at once.
+    QTest::newRow("1 GiB of NULs") << two << (1LL << 30) << u"flush"_s << u"^Desbordamiento"_s
+                                   << u"lock unlock"_s;
 }
 
 // The system refuses the write itself: a file-size limit cuts it off after
 // some bytes, or before any, as a full disk would; or the flush fails. The
-// file gets back its old bytes, and they are flushed.
+// file gets back its old bytes, and they are flushed. Whatever the file's
+// size, a save reads no more than its end.
 void tst_RecordFile::failedAppendLeavesTheFileAsItWas()
 {
     QFETCH(QByteArray, before);
+    QFETCH(qint64, nulTail);
     QFETCH(QString, faults);
     QFETCH(QString, message);
     QFETCH(QString, calls);
     QVERIFY(DataFiles::write(m_path, before));
+    QVERIFY(QFile::resize(m_path, before.size() + nulTail));
     if (faults == u"read-only")
         QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner));
 
-    RecordFile file(m_path);
+    RecordFile file(m_path, { std::chrono::milliseconds(500), {} });
     QVERIFY(file.open());
     SystemCallRecorder recorder;
-    recorder.failAfter = faults.split(u' ');
+    for (const QString &fault : faults.split(u' ', Qt::SkipEmptyParts))
+        recorder.failAfter << (fault.endsWith(u'*') ? QStringList(1000, fault.chopped(1)) : QStringList(fault));
     AddressRecord record;
     record.setField(AddressRecord::Nombre, u"Zoe"_s);
     std::optional<qint16> number;
     {
 #ifdef Q_OS_UNIX
         std::optional<FileSizeLimit> limit;
-        if (faults == u"size-limit" || faults == u"no-room")
-            limit.emplace(before.size() + (faults == u"size-limit" ? 100 : 0));
+        if (faults.startsWith(u"limit:"))
+            limit.emplace(faults.mid(6).toLongLong());
         QVERIFY(!limit || limit->isSet());
 #endif
         number = file.appendRecord(record);
@@ -272,15 +298,20 @@ void tst_RecordFile::failedAppendLeavesTheFileAsItWas()
     QVERIFY(!number);
     QVERIFY2(file.errorString().contains(QRegularExpression(message)), qPrintable(file.errorString()));
     QStringList made;
+    qint64 bytesRead = 0;
     for (const SystemCallRecorder::Call &call : recorder.calls()) {
         if (call.name == u"flush")
             made << u"flush:%1"_s.arg(call.size);
-        else if (call.name == u"lock" || call.name == u"unlock")
+        else if ((call.name == u"lock" || call.name == u"unlock") && made.value(made.size() - 1) != call.name)
             made << call.name;
+        else if (call.name == u"read")
+            bytesRead += call.size;
     }
     QCOMPARE(made.join(u' '), calls);
+    QVERIFY2(bytesRead <= 258 * 255 + 254, qPrintable(QString::number(bytesRead)));
     file.close();
-    QCOMPARE(DataFiles::read(m_path), before);
+    QCOMPARE(QFileInfo(m_path).size(), before.size() + nulTail);
+    QCOMPARE(DataFiles::read(m_path, before.size() + 255), before + QByteArray(qMin(nulTail, 255LL), '\0'));
 }
 
 void tst_RecordFile::newFileIsMadeDurableWhereItLands_data()

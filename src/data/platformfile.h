@@ -50,6 +50,14 @@ std::optional<qint64> size(QFile &file, QString *reason);
 // has locked what is to be read (Windows).
 Outcome read(QFile &file, qint64 offset, char *data, qint64 length, qint64 *count, QString *reason);
 
+// Writes up to length bytes of data at offset, in one call; *count is how
+// many. Another program holds the file where it has locked what is to be
+// written (Windows).
+Outcome write(QFile &file, qint64 offset, const char *data, qint64 length, qint64 *count, QString *reason);
+
+// Makes the file so many bytes long.
+bool setSize(QFile &file, qint64 size, QString *reason);
+
 // The exclusive lock on the open file. It belongs to the open file itself
 // (there is no lock file), ends with unlock() or when the file is closed,
 // and stops no other program from reading the file: every build of the

@@ -143,6 +143,8 @@ SystemCalls &systemCalls()
     static SystemCalls calls = {
         ::fstat,
         ::pread,
+        ::pwrite,
+        ::ftruncate,
 #ifdef Q_OS_DARWIN
         syncToDisk,
 #else
@@ -235,6 +237,26 @@ Outcome read(QFile &file, qint64 offset, char *data, qint64 length, qint64 *coun
         return outcomeOf(errno, reason);
     *count = result;
     return Outcome::Done;
+}
+
+Outcome write(QFile &file, qint64 offset, const char *data, qint64 length, qint64 *count, QString *reason)
+{
+    ssize_t result;
+    do
+        result = systemCalls().pwrite(file.handle(), data, size_t(length), off_t(offset));
+    while (result < 0 && errno == EINTR);
+    if (result < 0)
+        return outcomeOf(errno, reason);
+    *count = result;
+    return Outcome::Done;
+}
+
+bool setSize(QFile &file, qint64 size, QString *reason)
+{
+    if (systemCalls().ftruncate(file.handle(), off_t(size)) == 0)
+        return true;
+    *reason = systemReason(errno);
+    return false;
 }
 
 Outcome tryLock(QFile &file, QString *reason)

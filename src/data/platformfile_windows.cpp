@@ -62,13 +62,21 @@ HANDLE handleOf(QFile &file)
     return HANDLE(_get_osfhandle(file.handle()));
 }
 
-// Where a positioned read or a lock begins.
+// Where a positioned read or write, or a lock, begins. A call at a place
+// leaves the handle's own position as it was of no use: nothing here reads
+// or writes at it.
 OVERLAPPED placeAt(quint64 offset)
 {
     OVERLAPPED place = {};
     place.Offset = DWORD(offset);
     place.OffsetHigh = DWORD(offset >> 32);
     return place;
+}
+
+// What one call reads or writes at most: longer transfers take more calls.
+DWORD oneCall(qint64 length)
+{
+    return DWORD(qMin<qint64>(length, MAXDWORD));
 }
 
 // Windows cannot flush a folder, nor needs to: NTFS journals a new entry
@@ -93,7 +101,8 @@ namespace PlatformFile {
 
 SystemCalls &systemCalls()
 {
-    static SystemCalls calls = { ::CreateFileW, ::GetFileSizeEx, ::ReadFile, ::FlushFileBuffers, ::LockFileEx,
+    static SystemCalls calls = { ::CreateFileW, ::GetFileSizeEx, ::ReadFile, ::WriteFile,
+                                 ::SetFileInformationByHandle, ::FlushFileBuffers, ::LockFileEx,
                                  ::UnlockFileEx };
     return calls;
 }
@@ -166,11 +175,31 @@ Outcome read(QFile &file, qint64 offset, char *data, qint64 length, qint64 *coun
 {
     OVERLAPPED place = placeAt(quint64(offset));
     DWORD result = 0;
-    if (!systemCalls().readFile(handleOf(file), data, DWORD(length), &result, &place)
+    if (!systemCalls().readFile(handleOf(file), data, oneCall(length), &result, &place)
         && GetLastError() != ERROR_HANDLE_EOF)
         return outcomeOf(GetLastError(), reason);
     *count = result;
     return Outcome::Done;
+}
+
+Outcome write(QFile &file, qint64 offset, const char *data, qint64 length, qint64 *count, QString *reason)
+{
+    OVERLAPPED place = placeAt(quint64(offset));
+    DWORD result = 0;
+    if (!systemCalls().writeFile(handleOf(file), data, oneCall(length), &result, &place))
+        return outcomeOf(GetLastError(), reason);
+    *count = result;
+    return Outcome::Done;
+}
+
+bool setSize(QFile &file, qint64 size, QString *reason)
+{
+    FILE_END_OF_FILE_INFO end = {};
+    end.EndOfFile.QuadPart = size;
+    if (systemCalls().setFileInformation(handleOf(file), FileEndOfFileInfo, &end, sizeof end))
+        return true;
+    *reason = systemReason(GetLastError());
+    return false;
 }
 
 Outcome tryLock(QFile &file, QString *reason)

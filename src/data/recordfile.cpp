@@ -14,22 +14,19 @@ namespace {
 
 constexpr int retryMilliseconds = 10;
 
-qint64 position(qint16 number)
+// The most records' room of NUL bytes at the end of the file that can be
+// what interrupted saves left. One save leaves at most one; this covers
+// several copies of the program saving at once, with room to spare.
+constexpr qint64 roomLeftBySaves = 256;
+
+qint64 position(qint64 number)
 {
-    return qint64(number - 1) * AddressRecord::Length;
+    return (number - 1) * AddressRecord::Length;
 }
 
-// QFile reports a write that stops part-way as a short count with no error;
-// writing the rest then brings the system's reason.
-bool writeAll(QFile &file, QByteArrayView bytes)
+bool isRoomOfNuls(QByteArrayView record)
 {
-    while (!bytes.isEmpty()) {
-        const qint64 written = file.write(bytes.data(), bytes.size());
-        if (written <= 0)
-            return false;
-        bytes = bytes.sliced(written);
-    }
-    return true;
+    return std::all_of(record.begin(), record.end(), [](char byte) { return byte == 0; });
 }
 
 // A reason ends the message, which brings its own full stop.
@@ -90,33 +87,29 @@ std::optional<qint64> RecordFile::size()
     return bytes;
 }
 
-// The whole records in a file of so many bytes, less those at its end that
-// are NUL from their first byte to their last: the room that a save leaves
+// The whole records in a file of so many bytes, less the records' room at
+// its end that is NUL from the first byte to the last: what saves leave
 // where the file's new size reached the disk and the record did not. A
-// record with any other byte is the user's, and counts. The end is read
-// backwards in blocks that grow, so that a file with no such room costs one
-// read of a record.
+// record with any other byte is the user's, and counts. A longer run of
+// NULs than saves can leave is no such room (a preallocated or sparse file)
+// and counts whole, so that only the end of the file is read, whatever its
+// size.
 std::optional<qint64> RecordFile::recordsIn(qint64 bytes)
 {
-    constexpr qint64 largestBlock = 256;
-    qint64 records = bytes / AddressRecord::Length;
-    QByteArray block;
+    const qint64 first = qMax<qint64>(bytes / AddressRecord::Length - (roomLeftBySaves + 1), 0);
+    QByteArray end;
     QString reason;
-    for (qint64 blockRecords = 1; records > 0; blockRecords = qMin(2 * blockRecords, largestBlock)) {
-        const qint64 first = qMax<qint64>(records - blockRecords, 0);
-        if (!readAt(first * AddressRecord::Length, (records - first) * AddressRecord::Length, &block, &reason)) {
-            fail(QStringLiteral("No se pudo leer el archivo de datos «%1»: %2.").arg(displayPath(), reasonOf(reason)));
-            return std::nullopt;
-        }
-        records = first + block.size() / AddressRecord::Length; // the file may have shrunk meanwhile
-        for (; records > first; --records) {
-            const QByteArrayView record = QByteArrayView(block).sliced((records - first - 1) * AddressRecord::Length,
-                                                                       AddressRecord::Length);
-            if (std::any_of(record.begin(), record.end(), [](char byte) { return byte != 0; }))
-                return records;
-        }
+    if (!readAt(first * AddressRecord::Length, bytes - first * AddressRecord::Length, &end, &reason)) {
+        failToRead(reason);
+        return std::nullopt;
     }
-    return records;
+    const qint64 records = end.size() / AddressRecord::Length; // the file may have shrunk meanwhile
+    qint64 room = 0;
+    while (room < records
+           && isRoomOfNuls(QByteArrayView(end).sliced((records - room - 1) * AddressRecord::Length,
+                                                     AddressRecord::Length)))
+        ++room;
+    return first + records - (room > roomLeftBySaves ? 0 : room);
 }
 
 std::optional<qint16> RecordFile::countRecords()
@@ -155,14 +148,27 @@ bool RecordFile::readAt(qint64 offset, qint64 length, QByteArray *bytes, QString
     return true;
 }
 
+// Writes the bytes at offset, as many calls as the system needs; each waits
+// while another program holds the file. *written counts the bytes that
+// reached the file, also when a call fails.
+bool RecordFile::writeAt(qint64 offset, QByteArrayView bytes, qint64 *written, QString *reason)
+{
+    for (qint64 count = 0; *written < bytes.size(); *written += count) {
+        const auto write = [&] {
+            return PlatformFile::write(m_file, offset + *written, bytes.data() + *written,
+                                       bytes.size() - *written, &count, reason);
+        };
+        if (waitWhileHeldElsewhere(write, reason) != Outcome::Done)
+            return false;
+    }
+    return true;
+}
+
 bool RecordFile::readRecord(qint16 number, AddressRecord &record)
 {
     QString reason;
     QByteArray bytes;
-    const qint64 place = position(number);
-    if (place < 0) {
-        reason = QStringLiteral("el byte %1 no es una posición del archivo").arg(place);
-    } else if (readAt(place, AddressRecord::Length, &bytes, &reason)) {
+    if (isRecordNumber(number, &reason) && readAt(position(number), AddressRecord::Length, &bytes, &reason)) {
         if (bytes.size() == AddressRecord::Length) {
             record.setBytes(bytes);
             return true;
@@ -174,27 +180,25 @@ bool RecordFile::readRecord(qint16 number, AddressRecord &record)
                         .arg(displayPath(), reasonOf(reason)));
 }
 
-bool RecordFile::writeRecord(qint16 number, const AddressRecord &record)
+bool RecordFile::writeRecord(qint16 number, const AddressRecord &record, qint64 *written)
 {
+    qint64 count = 0;
     QString reason = m_readOnlyReason;
-    if (m_file.isWritable() && seekRecord(number, &reason)) {
-        if (writeAll(m_file, record.bytes()))
-            return true;
-        reason = m_file.errorString();
-    }
-    return fail(QStringLiteral("No se pudo escribir el registro %1 en el archivo de datos «%2»: %3.")
-                        .arg(number)
-                        .arg(displayPath(), reasonOf(reason)));
+    const bool done = m_file.isWritable() && isRecordNumber(number, &reason)
+            && writeAt(position(number), record.bytes(), &count, &reason);
+    if (written)
+        *written = count;
+    return done
+            || fail(QStringLiteral("No se pudo escribir el registro %1 en el archivo de datos «%2»: %3.")
+                            .arg(number)
+                            .arg(displayPath(), reasonOf(reason)));
 }
 
-bool RecordFile::seekRecord(qint16 number, QString *reason)
+bool RecordFile::isRecordNumber(qint16 number, QString *reason)
 {
-    const qint64 place = position(number);
-    if (place >= 0 && m_file.seek(place))
+    if (number >= 1)
         return true;
-    *reason = m_file.error() == QFileDevice::NoError
-            ? QStringLiteral("el byte %1 no es una posición del archivo").arg(place)
-            : m_file.errorString();
+    *reason = QStringLiteral("el byte %1 no es una posición del archivo").arg(position(number));
     return false;
 }
 
@@ -237,8 +241,8 @@ Outcome RecordFile::waitWhileHeldElsewhere(const std::function<Outcome()> &attem
 
 // The record goes after the last record, over what lies beyond it: a stray
 // piece of one, or the room of NUL bytes that an interrupted save left. If
-// it cannot be written whole and made durable, the file gets back its old
-// bytes.
+// it cannot be written whole and made durable, the bytes that it covered
+// are put back.
 std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
 {
     const std::optional<qint64> oldSize = size();
@@ -254,14 +258,15 @@ std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
     }
     const qint16 number = qint16(*count + 1);
     QString reason;
-    QByteArray strayPiece;
-    if (!readAt(position(number), *oldSize - position(number), &strayPiece, &reason)) {
-        fail(QStringLiteral("No se pudo leer el archivo de datos «%1»: %2.").arg(displayPath(), reasonOf(reason)));
+    QByteArray covered;
+    if (!readAt(position(number), AddressRecord::Length, &covered, &reason)) {
+        failToRead(reason);
         return std::nullopt;
     }
 
-    if (!writeRecord(number, record)) {
-        restore(*oldSize, strayPiece);
+    qint64 written = 0;
+    if (!writeRecord(number, record, &written)) {
+        restore(*oldSize, position(number), QByteArrayView(covered).first(qMin<qint64>(written, covered.size())));
         return std::nullopt;
     }
     if (!PlatformFile::syncData(m_file, &reason)) {
@@ -269,28 +274,29 @@ std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
                             "«%2»: %3.")
                      .arg(number)
                      .arg(displayPath(), reasonOf(reason)));
-        restore(*oldSize, strayPiece);
+        restore(*oldSize, position(number), covered);
         return std::nullopt;
     }
     return number;
 }
 
-// The undoing is flushed too: a failed save that came back after a crash
-// would be typed again, and stored twice. A write that changed nothing (the
-// file has its old size and no stray piece was there to write over) leaves
-// nothing to put back.
-void RecordFile::restore(qint64 oldSize, const QByteArray &strayPiece)
+// Puts back the bytes that a failed save wrote over, at offset, and the
+// file's old size: what the save did not reach stays as it was. The undoing
+// is flushed too: a failed save that came back after a crash would be typed
+// again, and stored twice. A save that wrote nothing leaves nothing to undo.
+void RecordFile::restore(qint64 oldSize, qint64 offset, QByteArrayView writtenOver)
 {
     QString reason;
-    if (PlatformFile::size(m_file, &reason) == oldSize && strayPiece.isEmpty())
+    const std::optional<qint64> newSize = PlatformFile::size(m_file, &reason);
+    if (newSize == oldSize && writtenOver.isEmpty())
         return;
-    const bool restored = m_file.resize(oldSize)
-            && (strayPiece.isEmpty()
-                || (m_file.seek(oldSize - strayPiece.size()) && writeAll(m_file, strayPiece)));
+    qint64 written = 0;
+    const bool restored = writeAt(offset, writtenOver, &written, &reason)
+            && (newSize == oldSize || PlatformFile::setSize(m_file, oldSize, &reason));
     if (!restored)
         m_errorString += QStringLiteral(" Además, el archivo no se pudo devolver a su estado "
                                         "anterior: %1.")
-                                 .arg(reasonOf(m_file.errorString()));
+                                 .arg(reasonOf(reason));
     else if (!PlatformFile::syncData(m_file, &reason))
         m_errorString += QStringLiteral(" Además, al devolver el archivo a su estado anterior no se "
                                         "pudo guardar en el disco, y puede que no esté como estaba: %1.")
@@ -305,6 +311,12 @@ void RecordFile::close()
 bool RecordFile::failToOpen(const QString &reason)
 {
     return fail(QStringLiteral("No se pudo abrir el archivo de datos «%1»: %2.")
+                        .arg(displayPath(), reasonOf(reason)));
+}
+
+bool RecordFile::failToRead(const QString &reason)
+{
+    return fail(QStringLiteral("No se pudo leer el archivo de datos «%1»: %2.")
                         .arg(displayPath(), reasonOf(reason)));
 }
 

@@ -42,15 +42,18 @@ public:
     // another program holds the file, it waits; so does every read.
     bool open(Creation creation = MustExist);
     // The number of whole records. A trailing piece shorter than a record
-    // does not count, nor do the records of NUL bytes that end the file:
-    // the room that an interrupted save leaves, which no save writes.
+    // does not count, nor do the records of NUL bytes that end the file,
+    // up to a few hundred: the room that interrupted saves leave, which no
+    // save writes.
     std::optional<qint16> countRecords();
     bool readRecord(qint16 number, AddressRecord &record);
-    bool writeRecord(qint16 number, const AddressRecord &record);
+    // *written: how many of the record's bytes reached the file, also when
+    // the write fails.
+    bool writeRecord(qint16 number, const AddressRecord &record, qint64 *written = nullptr);
     // Adds the record after the last record in the file, as the file stands
     // now, and returns its number once it is on stable storage. While
     // another program holds the file's lock it waits. On a failure the file
-    // gets back its old bytes, on stable storage too.
+    // gets back the bytes that the save changed, on stable storage too.
     std::optional<qint16> appendRecord(const AddressRecord &record);
     void close();
 
@@ -62,10 +65,12 @@ private:
     std::optional<qint64> size();
     std::optional<qint64> recordsIn(qint64 bytes);
     bool readAt(qint64 offset, qint64 length, QByteArray *bytes, QString *reason);
+    bool writeAt(qint64 offset, QByteArrayView bytes, qint64 *written, QString *reason);
+    static bool isRecordNumber(qint16 number, QString *reason);
     std::optional<qint16> appendLocked(const AddressRecord &record);
-    bool seekRecord(qint16 number, QString *reason);
-    void restore(qint64 oldSize, const QByteArray &strayPiece);
+    void restore(qint64 oldSize, qint64 offset, QByteArrayView writtenOver);
     bool failToOpen(const QString &reason);
+    bool failToRead(const QString &reason);
     QString displayPath() const;
     bool fail(const QString &message);
 

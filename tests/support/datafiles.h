@@ -30,10 +30,13 @@ inline bool write(const QString &path, const QByteArray &bytes)
             && file.write(bytes) == bytes.size();
 }
 
-inline QByteArray read(const QString &path)
+// The whole file, or its first length bytes.
+inline QByteArray read(const QString &path, qint64 length = -1)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return length < 0 ? file.readAll() : file.read(length);
 }
 
 // A file of count records of spaces, as a save of empty text boxes writes.

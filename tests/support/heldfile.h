@@ -18,7 +18,7 @@ public:
     bool hold(const QString &path, const QString &how)
     {
         if (how == u"read") {
-            m_recorder.failAfter = QStringList(1000, QStringLiteral("read held"));
+            m_recorder.failAfter = QStringList(1000, QStringLiteral("read:held"));
             return true;
         }
         m_holder.setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <functional>
 #include <iterator>
+#include <optional>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -20,12 +21,13 @@
 
 // Sees the system calls that the platform file makes through its table,
 // while it lives. Each wrapper calls the function that it replaced, then
-// records the call: its name ("open", "stat", "read", "lock", "unlock",
-// "flush", "flush folder") and the file or folder that the call was made
-// on, as the system names it. Each name in failAfter makes the next call of
-// that name fail once it has been made, as a failing disk would fail it;
-// a name followed by " held" makes it fail as a call on what another
-// program holds does (EAGAIN, ERROR_LOCK_VIOLATION).
+// records the call: its name ("open", "stat", "read", "write", "resize",
+// "lock", "unlock", "flush", "flush folder") and the file or folder that the
+// call was made on, as the system names it. Each name in failAfter makes
+// the next call of that name fail once it has been made, as a failing disk
+// would fail it (EIO, ERROR_WRITE_FAULT); "name:held" makes it fail as a
+// call on what another program holds does (EAGAIN, ERROR_LOCK_VIOLATION),
+// and "name:<number>" with that errno or Windows error code.
 class SystemCallRecorder
 {
 public:
@@ -33,7 +35,8 @@ public:
     {
         QString name;
         QString target; // the file or folder, in the system's own separators
-        qint64 size;    // at a flush: the file's size as the call saw it
+        qint64 size;    // at a flush: the file's size as the call saw it;
+                        // at a read or a write: the bytes asked for
     };
 
     SystemCallRecorder() : m_saved(PlatformFile::systemCalls())
@@ -44,12 +47,16 @@ public:
         calls.createFile = createFile;
         calls.getFileSize = getFileSize;
         calls.readFile = readFile;
+        calls.writeFile = writeFile;
+        calls.setFileInformation = setFileInformation;
         calls.flushFileBuffers = flushFileBuffers;
         calls.lockFile = lockFile;
         calls.unlockFile = unlockFile;
 #else
         calls.fstat = fstat;
         calls.pread = pread;
+        calls.pwrite = pwrite;
+        calls.ftruncate = ftruncate;
         calls.fdatasync = fdatasync;
         calls.fsync = fsync;
         calls.fcntl = fcntl;
@@ -84,18 +91,26 @@ private:
         return recorder;
     }
     static const PlatformFile::SystemCalls &real() { return instance()->m_saved; }
-    enum class Failure { None, Fault, HeldElsewhere };
-    // Records a call that has been made; whether, and how, it is to fail.
-    static Failure recorded(const char *name, const QString &target, qint64 size)
+    // Records a call that has been made; the error that it is to fail
+    // with, if any.
+    static std::optional<qint64> recorded(const char *name, const QString &target, qint64 size,
+                                          qint64 fault, qint64 heldElsewhere)
     {
         SystemCallRecorder *recorder = instance();
         const Call call{ QLatin1String(name), target, size };
         recorder->m_calls.append(call);
         if (recorder->onCall)
             recorder->onCall(call);
-        if (recorder->failAfter.removeOne(call.name))
-            return Failure::Fault;
-        return recorder->failAfter.removeOne(call.name + QStringLiteral(" held")) ? Failure::HeldElsewhere : Failure::None;
+        for (qsizetype i = 0; i < recorder->failAfter.size(); ++i) {
+            const QStringList failure = recorder->failAfter.at(i).split(u':');
+            if (failure.first() != call.name)
+                continue;
+            recorder->failAfter.removeAt(i);
+            if (failure.size() == 1)
+                return fault;
+            return failure.last() == u"held" ? heldElsewhere : failure.last().toLongLong();
+        }
+        return std::nullopt;
     }
 
 #ifdef Q_OS_WIN
@@ -112,12 +127,14 @@ private:
         return real().getFileSize(handle, &bytes) ? bytes.QuadPart : -1;
     }
     // The system's reason for the last failure stays the one the call gave.
-    static BOOL record(const char *name, HANDLE handle, BOOL succeeded)
+    static BOOL record(const char *name, HANDLE handle, BOOL succeeded, qint64 size = -1)
     {
-        const DWORD errors[] = { GetLastError(), ERROR_WRITE_FAULT, ERROR_LOCK_VIOLATION };
-        const Failure failure = recorded(name, targetOf(handle), qstrcmp(name, "flush") == 0 ? sizeOf(handle) : -1);
-        SetLastError(errors[int(failure)]);
-        return failure == Failure::None ? succeeded : FALSE;
+        const DWORD error = GetLastError();
+        const std::optional<qint64> failure =
+                recorded(name, targetOf(handle), qstrcmp(name, "flush") == 0 ? sizeOf(handle) : size,
+                         ERROR_WRITE_FAULT, ERROR_LOCK_VIOLATION);
+        SetLastError(failure ? DWORD(*failure) : error);
+        return failure ? FALSE : succeeded;
     }
     static HANDLE WINAPI createFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                     DWORD disposition, DWORD flags, HANDLE model)
@@ -133,7 +150,16 @@ private:
     }
     static BOOL WINAPI readFile(HANDLE handle, LPVOID buffer, DWORD length, LPDWORD count, LPOVERLAPPED place)
     {
-        return record("read", handle, real().readFile(handle, buffer, length, count, place));
+        return record("read", handle, real().readFile(handle, buffer, length, count, place), length);
+    }
+    static BOOL WINAPI writeFile(HANDLE handle, LPCVOID buffer, DWORD length, LPDWORD count, LPOVERLAPPED place)
+    {
+        return record("write", handle, real().writeFile(handle, buffer, length, count, place), length);
+    }
+    static BOOL WINAPI setFileInformation(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID information,
+                                          DWORD length)
+    {
+        return record("resize", handle, real().setFileInformation(handle, kind, information, length));
     }
     static BOOL WINAPI flushFileBuffers(HANDLE handle)
     {
@@ -168,12 +194,13 @@ private:
     }
     // The system's reason for the last failure stays the one the call gave.
     template<typename Result>
-    static Result record(const char *name, int descriptor, Result result)
+    static Result record(const char *name, int descriptor, Result result, qint64 size = -1)
     {
-        const int errors[] = { errno, EIO, EAGAIN };
-        const Failure failure = recorded(name, targetOf(descriptor), qstrcmp(name, "flush") == 0 ? sizeOf(descriptor) : -1);
-        errno = errors[int(failure)];
-        return failure == Failure::None ? result : Result(-1);
+        const int error = errno;
+        const std::optional<qint64> failure = recorded(
+                name, targetOf(descriptor), qstrcmp(name, "flush") == 0 ? sizeOf(descriptor) : size, EIO, EAGAIN);
+        errno = failure ? int(*failure) : error;
+        return failure ? Result(-1) : result;
     }
     static int fstat(int descriptor, struct stat *status)
     {
@@ -181,7 +208,15 @@ private:
     }
     static ssize_t pread(int descriptor, void *buffer, size_t length, off_t offset)
     {
-        return record("read", descriptor, real().pread(descriptor, buffer, length, offset));
+        return record("read", descriptor, real().pread(descriptor, buffer, length, offset), qint64(length));
+    }
+    static ssize_t pwrite(int descriptor, const void *buffer, size_t length, off_t offset)
+    {
+        return record("write", descriptor, real().pwrite(descriptor, buffer, length, offset), qint64(length));
+    }
+    static int ftruncate(int descriptor, off_t length)
+    {
+        return record("resize", descriptor, real().ftruncate(descriptor, length));
     }
     static int fdatasync(int descriptor) { return record("flush", descriptor, real().fdatasync(descriptor)); }
     static int fsync(int descriptor) { return record("flush folder", descriptor, real().fsync(descriptor)); }
