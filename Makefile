@@ -9,15 +9,16 @@ JOBS ?= $(shell nproc)
 
 # clang and its runtimes: the sanitizer build and the fuzzer.
 # desktop-file-utils: the launcher is validated by the tests.
-PACKAGES := cmake make g++ clang libclang-rt-dev qt6-base-dev fonts-dejavu-core fonts-cantarell \
-	libbenchmark-dev desktop-file-utils
+# qt6-translations-l10n: Qt's Spanish texts, compiled into the program.
+PACKAGES := cmake make g++ clang libclang-rt-dev qt6-base-dev qt6-translations-l10n fonts-dejavu-core \
+	fonts-cantarell libbenchmark-dev desktop-file-utils
 
 # The Windows program: Debian's qt6-base source (dpkg-dev, xz-utils) built
 # with mingw-w64 (ninja-build), and Wine to run what the build and the
-# tests start. qt6-base-dev gives Qt's host tools. The tests unpack the zip
-# (unzip).
-WINDOWS_PACKAGES := cmake ninja-build dpkg-dev xz-utils qt6-base-dev g++-mingw-w64-x86-64-posix \
-	wine wine64 fonts-dejavu-core nsis python3 unzip
+# tests start. qt6-base-dev gives Qt's host tools, qt6-translations-l10n
+# Qt's Spanish texts. The tests unpack the zip (unzip).
+WINDOWS_PACKAGES := cmake ninja-build dpkg-dev xz-utils qt6-base-dev qt6-translations-l10n \
+	g++-mingw-w64-x86-64-posix wine wine64 fonts-dejavu-core nsis python3 unzip
 
 # Where `make install` puts the program's folder: under the user's home, as
 # the program keeps its data file beside itself.

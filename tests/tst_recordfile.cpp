@@ -8,6 +8,7 @@
 #include "unprivileged.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,6 +46,8 @@ private slots:
     void existingFileKeepsItsPermissions();
     void failuresNameOperationPathAndReason_data();
     void failuresNameOperationPathAndReason();
+    void systemReasonsInOurWords_data();
+    void systemReasonsInOurWords();
 
 private:
     std::optional<QTemporaryDir> m_directory;
@@ -240,6 +243,9 @@ void tst_RecordFile::failedAppendLeavesTheFileAsItWas_data()
     QTest::newRow("lock held elsewhere, told as pending")
             << two << 0LL << u"lock:%1*"_s.arg(ERROR_IO_PENDING) << heldElsewhere << u"lock"_s;
 #endif
+    // Within one save's wait of 500 ms: the lock held 400 ms, then the records 400 ms more.
+    QTest::newRow("held, let go and held again") << two << 0LL << u"comes and goes"_s
+                                                 << u"^No se pudo leer .*"_s + heldElsewhere << u"lock unlock"_s;
     QTest::newRow("flush fails") << two << 0LL << u"flush"_s << saved + u" (?!.*Además)"_s
                                  << u"lock flush:765 flush:510 unlock"_s;
     QTest::newRow("flush fails over 256 records' room of NULs")
@@ -280,8 +286,17 @@ void tst_RecordFile::failedAppendLeavesTheFileAsItWas()
     RecordFile file(m_path, { std::chrono::milliseconds(500), {} });
     QVERIFY(file.open());
     SystemCallRecorder recorder;
-    for (const QString &fault : faults.split(u' ', Qt::SkipEmptyParts))
-        recorder.failAfter << (fault.endsWith(u'*') ? QStringList(1000, fault.chopped(1)) : QStringList(fault));
+    QElapsedTimer held;
+    held.start();
+    if (faults == u"comes and goes") {
+        recorder.onCall = [&](const SystemCallRecorder::Call &call) {
+            if ((call.name == u"lock" && held.elapsed() < 400) || (call.name == u"read" && held.elapsed() < 800))
+                recorder.failAfter << call.name + u":held"_s;
+        };
+    } else {
+        for (const QString &fault : faults.split(u' ', Qt::SkipEmptyParts))
+            recorder.failAfter << (fault.endsWith(u'*') ? QStringList(1000, fault.chopped(1)) : QStringList(fault));
+    }
     AddressRecord record;
     record.setField(AddressRecord::Nombre, u"Zoe"_s);
     std::optional<qint16> number;
@@ -527,6 +542,75 @@ void tst_RecordFile::failuresNameOperationPathAndReason()
     QVERIFY2(message.contains(pattern), qPrintable(message));
     QVERIFY2(message.contains(QRegularExpression(u"[^ :]{3,}\\.$"_s)), qPrintable(message));
     QVERIFY2(!message.contains(u"Unknown error"_s), qPrintable(message));
+}
+
+void tst_RecordFile::systemReasonsInOurWords_data()
+{
+    QTest::addColumn<qint64>("code"); // errno, or the Windows error code
+    QTest::addColumn<QString>("words");
+
+    const QString permission = u"no tiene permiso para hacerlo"_s;
+    const QString missing = u"no existe el archivo o una de sus carpetas"_s;
+    const QString full = u"el disco está lleno"_s;
+    const QString readOnly = u"la unidad solo permite leer"_s;
+    const QString device = u"el disco no pudo leer o escribir los datos"_s;
+    const QString tooLong = u"la ruta del archivo es demasiado larga"_s;
+    const QString openFiles = u"hay demasiados archivos abiertos"_s;
+    const QString memory = u"no hay memoria suficiente"_s;
+    const auto row = [](const char *name, qint64 code, const QString &words) {
+        QTest::newRow(name) << code << QRegularExpression::escape(words);
+    };
+#ifdef Q_OS_WIN
+    row("ERROR_ACCESS_DENIED", ERROR_ACCESS_DENIED, permission);
+    row("ERROR_FILE_NOT_FOUND", ERROR_FILE_NOT_FOUND, missing);
+    row("ERROR_PATH_NOT_FOUND", ERROR_PATH_NOT_FOUND, missing);
+    row("ERROR_DISK_FULL", ERROR_DISK_FULL, full);
+    row("ERROR_HANDLE_DISK_FULL", ERROR_HANDLE_DISK_FULL, full);
+    row("ERROR_WRITE_PROTECT", ERROR_WRITE_PROTECT, readOnly);
+    row("ERROR_CRC", ERROR_CRC, device);
+    row("ERROR_IO_DEVICE", ERROR_IO_DEVICE, device);
+    row("ERROR_FILENAME_EXCED_RANGE", ERROR_FILENAME_EXCED_RANGE, tooLong);
+    row("ERROR_TOO_MANY_OPEN_FILES", ERROR_TOO_MANY_OPEN_FILES, openFiles);
+    row("ERROR_NOT_ENOUGH_MEMORY", ERROR_NOT_ENOUGH_MEMORY, memory);
+    row("ERROR_NETNAME_DELETED", ERROR_NETNAME_DELETED, u"se ha perdido la conexión con la carpeta de red"_s);
+    const qint64 unknown = ERROR_INVALID_FUNCTION;
+#else
+    row("EACCES", EACCES, permission);
+    row("EPERM", EPERM, permission);
+    row("ENOENT", ENOENT, missing);
+    row("ENOTDIR", ENOTDIR, missing);
+    row("ENOSPC", ENOSPC, full);
+    row("EDQUOT", EDQUOT, u"se ha agotado el espacio de disco que tiene asignado"_s);
+    row("EROFS", EROFS, readOnly);
+    row("EIO", EIO, device);
+    row("EFBIG", EFBIG, u"el archivo ha llegado al tamaño máximo permitido"_s);
+    row("ENAMETOOLONG", ENAMETOOLONG, tooLong);
+    row("ELOOP", ELOOP, u"hay demasiados enlaces simbólicos en la ruta"_s);
+    row("EMFILE", EMFILE, openFiles);
+    row("ENFILE", ENFILE, openFiles);
+    row("ENOMEM", ENOMEM, memory);
+    const qint64 unknown = EXDEV;
+#endif
+    QTest::newRow("a code with no words of ours") << unknown << u"error %1 del sistema \\([^)]+\\)"_s.arg(unknown);
+}
+
+// What the system says reaches the user in the program's own words, the
+// same on every system; a code that has none is told by its number and the
+// system's own text.
+void tst_RecordFile::systemReasonsInOurWords()
+{
+    QFETCH(qint64, code);
+    QFETCH(QString, words);
+    QVERIFY(DataFiles::write(m_path, DataFiles::record("Ana")));
+
+    RecordFile file(m_path);
+    QVERIFY(file.open());
+    SystemCallRecorder recorder;
+    recorder.failAfter = QStringList{ u"read:%1"_s.arg(code) };
+    AddressRecord record;
+    QVERIFY(!file.readRecord(1, record));
+    const QString expected = u"^No se pudo leer el registro 1 del archivo de datos «.*»: %1\\.$"_s.arg(words);
+    QVERIFY2(file.errorString().contains(QRegularExpression(expected)), qPrintable(file.errorString()));
 }
 
 QTEST_GUILESS_MAIN(tst_RecordFile)

@@ -1,5 +1,6 @@
 #include "platformfile.h"
 #include "systemcalls.h"
+#include "systemreason.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -7,37 +8,58 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using PlatformFile::Outcome;
+using PlatformFile::SystemReason;
+using PlatformFile::describe;
+using PlatformFile::describeUnknown;
 
 namespace {
 
-QString systemReason(int error)
+// What the system's errors mean to the program, and the words that tell
+// the user why: the one place where they are read.
+struct Answer
 {
-    return qt_error_string(error);
-}
+    int error;
+    Outcome outcome;
+    SystemReason reason;
+};
 
-// What the system's errors mean to the program: the one place where they
-// are read.
+constexpr Answer answers[] = {
+    { EAGAIN, Outcome::HeldElsewhere, SystemReason::HeldElsewhere }, // a lease on the file, or a lock
+    { EWOULDBLOCK, Outcome::HeldElsewhere, SystemReason::HeldElsewhere },
+    { ENOENT, Outcome::Missing, SystemReason::NotFound },
+    { ENOTDIR, Outcome::Failed, SystemReason::NotFound },
+    { EISDIR, Outcome::NotRegular, SystemReason::NotRegular },
+    { EACCES, Outcome::Failed, SystemReason::NoPermission },
+    { EPERM, Outcome::Failed, SystemReason::NoPermission },
+    { ENOSPC, Outcome::Failed, SystemReason::DiskFull },
+    { EDQUOT, Outcome::Failed, SystemReason::QuotaExceeded },
+    { EROFS, Outcome::Failed, SystemReason::ReadOnlyDisk },
+    { EIO, Outcome::Failed, SystemReason::DeviceError },
+    { EFBIG, Outcome::Failed, SystemReason::FileTooLarge },
+    { ENAMETOOLONG, Outcome::Failed, SystemReason::NameTooLong },
+    { ELOOP, Outcome::Failed, SystemReason::LinkLoop },
+    { EMFILE, Outcome::Failed, SystemReason::TooManyOpenFiles },
+    { ENFILE, Outcome::Failed, SystemReason::TooManyOpenFiles },
+    { ENOMEM, Outcome::Failed, SystemReason::OutOfMemory },
+    { ESTALE, Outcome::Failed, SystemReason::ConnectionLost }, // a network file system's file
+};
+
 Outcome outcomeOf(int error, QString *reason)
 {
-    *reason = systemReason(error);
-    switch (error) {
-    case EAGAIN: // a lease on the file, or a lock
-#if EWOULDBLOCK != EAGAIN
-    case EWOULDBLOCK:
-#endif
-        return Outcome::HeldElsewhere;
-    case ENOENT:
-        return Outcome::Missing;
-    case EISDIR:
-        return Outcome::NotRegular;
-    default:
-        return Outcome::Failed;
+    for (const Answer &answer : answers) {
+        if (answer.error == error) {
+            *reason = describe(answer.reason);
+            return answer.outcome;
+        }
     }
+    *reason = describeUnknown(error, QString::fromLocal8Bit(std::strerror(error)));
+    return Outcome::Failed;
 }
 
 constexpr char16_t escapedByte = 0xDC00; // U+DC80-U+DCFF carry the bytes 0x80-0xFF
@@ -188,7 +210,7 @@ Outcome open(QFile &file, const QString &path, bool create, QString *readOnlyRea
     QIODevice::OpenMode mode = QIODevice::ReadWrite;
     int descriptor = ::open(name.constData(), flags | O_RDWR);
     if (descriptor < 0 && (errno == EACCES || errno == EROFS)) {
-        *readOnlyReason = systemReason(errno);
+        outcomeOf(errno, readOnlyReason);
         mode = QIODevice::ReadOnly;
         descriptor = ::open(name.constData(), flags | O_RDONLY);
     }
@@ -206,11 +228,12 @@ Outcome open(QFile &file, const QString &path, bool create, QString *readOnlyRea
     }
     if (!S_ISREG(status.st_mode)) {
         ::close(descriptor);
+        *reason = describe(SystemReason::NotRegular);
         return Outcome::NotRegular;
     }
     if (!file.open(descriptor, mode | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         ::close(descriptor);
-        *reason = file.errorString();
+        *reason = describe(SystemReason::AlreadyOpen);
         return Outcome::Failed;
     }
     if (creating)
@@ -223,7 +246,7 @@ std::optional<qint64> size(QFile &file, QString *reason)
     struct stat status;
     if (systemCalls().fstat(file.handle(), &status) == 0)
         return status.st_size;
-    *reason = systemReason(errno);
+    outcomeOf(errno, reason);
     return std::nullopt;
 }
 
@@ -255,7 +278,7 @@ bool setSize(QFile &file, qint64 size, QString *reason)
 {
     if (systemCalls().ftruncate(file.handle(), off_t(size)) == 0)
         return true;
-    *reason = systemReason(errno);
+    outcomeOf(errno, reason);
     return false;
 }
 
@@ -276,7 +299,7 @@ bool syncData(QFile &file, QString *reason)
 {
     if (systemCalls().fdatasync(file.handle()) == 0)
         return true;
-    *reason = systemReason(errno);
+    outcomeOf(errno, reason);
     return false;
 }
 

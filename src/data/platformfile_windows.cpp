@@ -1,5 +1,6 @@
 #include "platformfile.h"
 #include "systemcalls.h"
+#include "systemreason.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -11,38 +12,67 @@
 #include <string>
 
 using PlatformFile::Outcome;
+using PlatformFile::SystemReason;
+using PlatformFile::describe;
+using PlatformFile::describeUnknown;
 
 namespace {
 
-QString systemReason(DWORD error)
+// What the system's errors mean to the program, and the words that tell
+// the user why: the one place where they are read.
+struct Answer
+{
+    DWORD error;
+    Outcome outcome;
+    SystemReason reason;
+};
+
+constexpr Answer answers[] = {
+    { ERROR_SHARING_VIOLATION, Outcome::HeldElsewhere, SystemReason::HeldElsewhere }, // opened without sharing
+    { ERROR_LOCK_VIOLATION, Outcome::HeldElsewhere, SystemReason::HeldElsewhere },    // locked elsewhere
+    { ERROR_FILE_NOT_FOUND, Outcome::Missing, SystemReason::NotFound },
+    { ERROR_PATH_NOT_FOUND, Outcome::Missing, SystemReason::NotFound },
+    { ERROR_DIRECTORY, Outcome::NotRegular, SystemReason::NotRegular },
+    { ERROR_ACCESS_DENIED, Outcome::Failed, SystemReason::NoPermission },
+    { ERROR_DISK_FULL, Outcome::Failed, SystemReason::DiskFull },
+    { ERROR_HANDLE_DISK_FULL, Outcome::Failed, SystemReason::DiskFull },
+    { ERROR_WRITE_PROTECT, Outcome::Failed, SystemReason::ReadOnlyDisk },
+    { ERROR_CRC, Outcome::Failed, SystemReason::DeviceError },
+    { ERROR_IO_DEVICE, Outcome::Failed, SystemReason::DeviceError },
+    { ERROR_READ_FAULT, Outcome::Failed, SystemReason::DeviceError },
+    { ERROR_WRITE_FAULT, Outcome::Failed, SystemReason::DeviceError },
+    { ERROR_FILE_TOO_LARGE, Outcome::Failed, SystemReason::FileTooLarge },
+    { ERROR_FILENAME_EXCED_RANGE, Outcome::Failed, SystemReason::NameTooLong },
+    { ERROR_CANT_RESOLVE_FILENAME, Outcome::Failed, SystemReason::LinkLoop },
+    { ERROR_TOO_MANY_OPEN_FILES, Outcome::Failed, SystemReason::TooManyOpenFiles },
+    { ERROR_NOT_ENOUGH_MEMORY, Outcome::Failed, SystemReason::OutOfMemory },
+    { ERROR_OUTOFMEMORY, Outcome::Failed, SystemReason::OutOfMemory },
+    { ERROR_NETNAME_DELETED, Outcome::Failed, SystemReason::ConnectionLost }, // a network folder's file
+};
+
+// The system's own text for an error, in its own language.
+QString systemText(DWORD error)
 {
     wchar_t *text = nullptr;
     const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
                                                 | FORMAT_MESSAGE_IGNORE_INSERTS,
                                         nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0,
                                         nullptr);
-    const QString reason = QString::fromWCharArray(text, int(length)).trimmed();
+    const QString reason = QString::fromWCharArray(text, int(length));
     LocalFree(text);
     return reason;
 }
 
-// What the system's errors mean to the program: the one place where they
-// are read.
 Outcome outcomeOf(DWORD error, QString *reason)
 {
-    *reason = systemReason(error);
-    switch (error) {
-    case ERROR_SHARING_VIOLATION: // opened elsewhere without sharing
-    case ERROR_LOCK_VIOLATION:    // what the call needs is locked elsewhere
-        return Outcome::HeldElsewhere;
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return Outcome::Missing;
-    case ERROR_DIRECTORY:
-        return Outcome::NotRegular;
-    default:
-        return Outcome::Failed;
+    for (const Answer &answer : answers) {
+        if (answer.error == error) {
+            *reason = describe(answer.reason);
+            return answer.outcome;
+        }
     }
+    *reason = describeUnknown(error, systemText(error));
+    return Outcome::Failed;
 }
 
 // Windows names files in UTF-16, which a QString carries whole.
@@ -135,7 +165,7 @@ Outcome open(QFile &file, const QString &path, bool create, QString *readOnlyRea
     if (error == ERROR_ACCESS_DENIED && folder)
         error = ERROR_DIRECTORY;
     if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES) {
-        *readOnlyReason = systemReason(error);
+        outcomeOf(error, readOnlyReason);
         mode = QIODevice::ReadOnly;
         handle = openHandle(name, GENERIC_READ, OPEN_EXISTING);
         error = GetLastError();
@@ -144,6 +174,7 @@ Outcome open(QFile &file, const QString &path, bool create, QString *readOnlyRea
         return outcomeOf(error, reason);
     if (GetFileType(handle) != FILE_TYPE_DISK) {
         CloseHandle(handle);
+        *reason = describe(SystemReason::NotRegular);
         return Outcome::NotRegular;
     }
     const int descriptor = _open_osfhandle(intptr_t(handle), mode == QIODevice::ReadOnly ? _O_RDONLY : _O_RDWR);
@@ -152,8 +183,8 @@ Outcome open(QFile &file, const QString &path, bool create, QString *readOnlyRea
         return outcomeOf(ERROR_TOO_MANY_OPEN_FILES, reason);
     }
     if (!file.open(descriptor, mode | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        *reason = file.errorString();
         _close(descriptor);
+        *reason = describe(SystemReason::AlreadyOpen);
         return Outcome::Failed;
     }
     if (creating)
@@ -166,7 +197,7 @@ std::optional<qint64> size(QFile &file, QString *reason)
     LARGE_INTEGER bytes;
     if (systemCalls().getFileSize(handleOf(file), &bytes))
         return bytes.QuadPart;
-    *reason = systemReason(GetLastError());
+    outcomeOf(GetLastError(), reason);
     return std::nullopt;
 }
 
@@ -198,7 +229,7 @@ bool setSize(QFile &file, qint64 size, QString *reason)
     end.EndOfFile.QuadPart = size;
     if (systemCalls().setFileInformation(handleOf(file), FileEndOfFileInfo, &end, sizeof end))
         return true;
-    *reason = systemReason(GetLastError());
+    outcomeOf(GetLastError(), reason);
     return false;
 }
 
@@ -223,7 +254,7 @@ bool syncData(QFile &file, QString *reason)
 {
     if (systemCalls().flushFileBuffers(handleOf(file)))
         return true;
-    *reason = systemReason(GetLastError());
+    outcomeOf(GetLastError(), reason);
     return false;
 }
 

@@ -2,7 +2,6 @@
 
 #include "addressrecord.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QThread>
 
@@ -58,22 +57,11 @@ bool RecordFile::open(Creation creation)
             [&] {
                 return PlatformFile::open(m_file, m_path, creation == CreateIfMissing, &m_readOnlyReason,
                                           &reason);
-            },
-            &reason);
-    switch (opened) {
-    case Outcome::Done:
+            });
+    if (opened == Outcome::Done)
         return true;
-    case Outcome::Missing:
-        if (creation == MustExist)
-            return fail(QStringLiteral("El archivo de datos «%1» ya no existe.").arg(displayPath()));
-        break;
-    case Outcome::NotRegular:
-        reason = QStringLiteral("no es un archivo normal");
-        break;
-    case Outcome::HeldElsewhere:
-    case Outcome::Failed:
-        break;
-    }
+    if (opened == Outcome::Missing && creation == MustExist)
+        return fail(QStringLiteral("El archivo de datos «%1» ya no existe.").arg(displayPath()));
     return failToOpen(reason);
 }
 
@@ -138,7 +126,7 @@ bool RecordFile::readAt(qint64 offset, qint64 length, QByteArray *bytes, QString
         const auto read = [&] {
             return PlatformFile::read(m_file, offset + got, bytes->data() + got, length - got, &count, reason);
         };
-        if (waitWhileHeldElsewhere(read, reason) != Outcome::Done)
+        if (waitWhileHeldElsewhere(read) != Outcome::Done)
             return false;
         if (count == 0) {
             bytes->truncate(got);
@@ -158,7 +146,7 @@ bool RecordFile::writeAt(qint64 offset, QByteArrayView bytes, qint64 *written, Q
             return PlatformFile::write(m_file, offset + *written, bytes.data() + *written,
                                        bytes.size() - *written, &count, reason);
         };
-        if (waitWhileHeldElsewhere(write, reason) != Outcome::Done)
+        if (waitWhileHeldElsewhere(write) != Outcome::Done)
             return false;
     }
     return true;
@@ -209,8 +197,7 @@ std::optional<qint16> RecordFile::appendRecord(const AddressRecord &record)
 {
     QString reason = m_readOnlyReason;
     if (!m_file.isWritable()
-        || waitWhileHeldElsewhere([&] { return PlatformFile::tryLock(m_file, &reason); }, &reason)
-                != Outcome::Done) {
+        || waitWhileHeldElsewhere([&] { return PlatformFile::tryLock(m_file, &reason); }) != Outcome::Done) {
         fail(QStringLiteral("No se pudo añadir un registro al archivo de datos «%1»: %2.")
                      .arg(displayPath(), reasonOf(reason)));
         return std::nullopt;
@@ -221,18 +208,19 @@ std::optional<qint16> RecordFile::appendRecord(const AddressRecord &record)
 }
 
 // Makes the attempt again every few milliseconds while another program holds
-// the file, until it is let go or the wait's limit has passed.
-Outcome RecordFile::waitWhileHeldElsewhere(const std::function<Outcome()> &attempt, QString *reason)
+// the file, until it is let go or the wait's limit has passed. The limit
+// covers the whole operation, however many calls wait in it: it runs from
+// the operation's first wait.
+Outcome RecordFile::waitWhileHeldElsewhere(const std::function<Outcome()> &attempt)
 {
-    const QDeadlineTimer deadline(m_wait.limit);
     for (;;) {
         const Outcome outcome = attempt();
         if (outcome != Outcome::HeldElsewhere)
             return outcome;
-        if (deadline.hasExpired()) {
-            *reason = QStringLiteral("otro programa lo está usando; vuelva a intentarlo más tarde");
+        if (!m_deadline)
+            m_deadline = QDeadlineTimer(m_wait.limit);
+        if (m_deadline->hasExpired())
             return outcome;
-        }
         if (m_wait.meanwhile)
             m_wait.meanwhile();
         QThread::msleep(retryMilliseconds);

@@ -3,6 +3,7 @@
 
 #include "platformfile.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QString>
 
@@ -12,9 +13,9 @@
 
 class AddressRecord;
 
-// How an operation on the data file waits while another program holds it:
-// it tries again every few milliseconds, up to limit, and calls meanwhile
-// now and then.
+// How an operation on the data file (one RecordFile's open, reads, writes
+// and lock) waits while another program holds it: it tries again every few
+// milliseconds, up to limit in all, and calls meanwhile now and then.
 struct FileWait
 {
     static constexpr std::chrono::milliseconds DefaultLimit = std::chrono::seconds(10);
@@ -60,8 +61,7 @@ public:
     QString errorString() const { return m_errorString; }
 
 private:
-    PlatformFile::Outcome waitWhileHeldElsewhere(const std::function<PlatformFile::Outcome()> &attempt,
-                                                 QString *reason);
+    PlatformFile::Outcome waitWhileHeldElsewhere(const std::function<PlatformFile::Outcome()> &attempt);
     std::optional<qint64> size();
     std::optional<qint64> recordsIn(qint64 bytes);
     bool readAt(qint64 offset, qint64 length, QByteArray *bytes, QString *reason);
@@ -78,6 +78,7 @@ private:
     const FileWait m_wait;
     QFile m_file;
     QString m_readOnlyReason; // why the file could not be opened for writing
+    std::optional<QDeadlineTimer> m_deadline; // of the wait, from the first
     QString m_errorString;
 };
 

@@ -1,19 +1,24 @@
 // Loaded into the program by Qt itself (QT_QPA_GENERIC_PLUGINS=ventoliaprobe),
 // so that a test can drive the real executable without a display. It reports
 // on standard output, one "what=text" line each:
-//   message=...   every message box, which it then closes;
+//   message=...   every message box, which it then closes, with its
+//                 buttons' texts in brackets after it;
 //   ready=...     the counter, once the window is shown and drawn.
 // Then it carries out the lines it reads on standard input:
 //   browse        reports the counter and txtNombre of the record shown, and
 //                 of each record the scroll bar's right arrow reaches;
 //   save <name>   presses Enter, types the name, presses Enter again, and
 //                 reports the counter; "busy" first, if the window waits;
+//   menu          reports the actions of txtNombre's right-click menu, as
+//                 menu=text|text|...;
 // and closes the window at the end of its input.
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QGenericPlugin>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScrollBar>
@@ -22,6 +27,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 #ifdef Q_OS_WIN
@@ -57,7 +63,10 @@ protected:
     {
         if (event->type() == QEvent::Show) {
             if (auto *box = qobject_cast<QMessageBox *>(watched)) {
-                report(QStringLiteral("message"), box->text());
+                QStringList buttons;
+                for (const QAbstractButton *button : box->buttons())
+                    buttons << button->text();
+                report(QStringLiteral("message"), box->text() + QStringLiteral(" [%1]").arg(buttons.join(u'|')));
                 QTimer::singleShot(0, box, [box] { box->done(QMessageBox::Ok); });
             }
         } else if (event->type() == QEvent::Paint && !m_window
@@ -105,6 +114,20 @@ private:
             browse();
         else if (command.startsWith(QLatin1String("save ")))
             save(command.mid(5));
+        else if (command == QLatin1String("menu"))
+            reportMenu();
+    }
+
+    void reportMenu()
+    {
+        const std::unique_ptr<QMenu> menu(
+                m_window->findChild<QLineEdit *>(QStringLiteral("txtNombre"))->createStandardContextMenu());
+        QStringList actions;
+        for (const QAction *action : menu->actions()) {
+            if (!action->isSeparator())
+                actions << action->text();
+        }
+        report(QStringLiteral("menu"), actions.join(u'|'));
     }
 
     void browse()

@@ -165,10 +165,19 @@ private:
     {
         return record("flush", handle, real().flushFileBuffers(handle));
     }
+    // A lock that is made to fail is let go: a handle's second lock of the
+    // same byte would fail for real on Windows.
     static BOOL WINAPI lockFile(HANDLE handle, DWORD flags, DWORD reserved, DWORD low, DWORD high,
                                 LPOVERLAPPED place)
     {
-        return record("lock", handle, real().lockFile(handle, flags, reserved, low, high, place));
+        const BOOL locked = real().lockFile(handle, flags, reserved, low, high, place);
+        const BOOL result = record("lock", handle, locked);
+        if (locked && !result) {
+            const DWORD error = GetLastError();
+            real().unlockFile(handle, 0, low, high, place);
+            SetLastError(error);
+        }
+        return result;
     }
     static BOOL WINAPI unlockFile(HANDLE handle, DWORD reserved, DWORD low, DWORD high, LPOVERLAPPED place)
     {
