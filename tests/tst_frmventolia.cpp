@@ -318,6 +318,7 @@ void tst_frmVentolia::browsingReadsTheFileAfresh_data()
 
     QTest::newRow("program sets the value") << u"value"_s;
     QTest::newRow("arrow keys") << u"keys"_s;
+    QTest::newRow("the keypad's arrow keys, NumLock off") << u"keypad"_s;
     QTest::newRow("arrow buttons") << u"arrows"_s;
     QTest::newRow("clicks on the track") << u"track"_s;
 }
@@ -334,9 +335,10 @@ void tst_frmVentolia::browsingReadsTheFileAfresh()
     const auto step = [&](int direction) {
         if (how == u"value") {
             bar->setValue(bar->value() + direction);
-        } else if (how == u"keys") {
+        } else if (how == u"keys" || how == u"keypad") {
             bar->setFocus();
-            QTest::keyClick(bar, direction > 0 ? Qt::Key_Right : Qt::Key_Left);
+            QTest::keyClick(bar, direction > 0 ? Qt::Key_Right : Qt::Key_Left,
+                            how == u"keypad" ? Qt::KeypadModifier : Qt::NoModifier);
         } else if (how == u"arrows") {
             const auto arrow = direction > 0 ? QStyle::SC_ScrollBarAddLine : QStyle::SC_ScrollBarSubLine;
             QTest::mouseClick(bar, Qt::LeftButton, {}, scrollBarPart(bar, arrow).center());
@@ -413,8 +415,9 @@ void tst_frmVentolia::browsingWaitsWhileAnotherProgramHoldsTheFile_data()
 // The user holds the scroll bar's arrow down while another program holds
 // the file: the window waits, its scroll bar stopped, and once the file is
 // let go shows the record that the arrow asked for. The arrow, whose repeat
-// begins after 500 ms, repeats no more; a screen reader's move meanwhile is
-// dropped; the bar stays on the record shown.
+// begins after 500 ms, repeats no more; a screen reader's move and a key
+// that arrives as the wait ends are dropped; the bar stays on the record
+// shown, with the focus, and the arrow keys browse on.
 void tst_frmVentolia::browsingWaitsWhileAnotherProgramHoldsTheFile()
 {
     QFETCH(QString, hold);
@@ -423,11 +426,13 @@ void tst_frmVentolia::browsingWaitsWhileAnotherProgramHoldsTheFile()
     QVERIFY(held.hold(dataFilePath(), hold));
 
     QScrollBar *bar = scrollBar(form());
+    bar->setFocus();
     const QPoint arrow = scrollBarPart(bar, QStyle::SC_ScrollBarAddLine).center();
     bool barStopped = false;
     QTimer::singleShot(300, this, [&] {
         barStopped = !bar->isEnabled();
         QAccessible::queryAccessibleInterface(bar)->valueInterface()->setCurrentValue(4);
+        QCoreApplication::postEvent(bar, new QKeyEvent(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier));
         held.letGo();
     });
     QTest::mousePress(bar, Qt::LeftButton, {}, arrow);
@@ -439,6 +444,9 @@ void tst_frmVentolia::browsingWaitsWhileAnotherProgramHoldsTheFile()
     QCOMPARE(bar->value(), 2);
     QCOMPARE(textBox(form(), u"txtNombre"_s)->text(), u"Bea            "_s);
     QCOMPARE(counter(form())->text(), u"Registro 2/4"_s);
+    QCOMPARE(QApplication::focusWidget(), bar);
+    QTest::keyClick(bar, Qt::Key_Right);
+    QCOMPARE(counter(form())->text(), u"Registro 3/4"_s);
 }
 
 void tst_frmVentolia::counterFitsItsLabel_data()

@@ -492,22 +492,43 @@ void tst_NewRecord::heldKeyPressesOnce_data()
     QTest::addColumn<QString>("presses"); // after the first, as the window system sends them
     QTest::addColumn<int>("saved");
     QTest::addColumn<bool>("newRecordModeAfter");
+    QTest::addColumn<QString>("shown"); // in txtNombre, after
 
+    const QString zoe = u"Zoe            "_s;
+    const QString ana = u"Ana            "_s;
     // X11: each repeat a release and a press of one time, often unflagged.
-    QTest::newRow("Enter held on Nuevo while browsing") << Qt::Key_Return << QString() << u"x11"_s << 0 << true;
-    QTest::newRow("Enter held in a box") << Qt::Key_Return << u"txtNombre"_s << u"x11"_s << 1 << false;
-    QTest::newRow("Enter held on Aceptar") << Qt::Key_Enter << u"cmdAceptar"_s << u"x11"_s << 1 << false;
-    QTest::newRow("Enter held on Cancelar") << Qt::Key_Return << u"cmdNuevo"_s << u"x11"_s << 0 << false;
-    QTest::newRow("Escape held in a box") << Qt::Key_Escape << u"txtNombre"_s << u"x11"_s << 0 << false;
+    QTest::newRow("Enter held on Nuevo while browsing") << Qt::Key_Return << QString() << u"x11"_s << 0 << true
+                                                        << QString();
+    QTest::newRow("Enter held in a box") << Qt::Key_Return << u"txtNombre"_s << u"x11"_s << 1 << false << zoe;
+    QTest::newRow("Enter held on Aceptar") << Qt::Key_Enter << u"cmdAceptar"_s << u"x11"_s << 1 << false << zoe;
+    QTest::newRow("Enter held on Cancelar") << Qt::Key_Return << u"cmdNuevo"_s << u"x11"_s << 0 << false << ana;
+    QTest::newRow("Escape held in a box") << Qt::Key_Escape << u"txtNombre"_s << u"x11"_s << 0 << false << ana;
+    // A button acts on Space's release, which comes before each repeat's press.
+    QTest::newRow("Space held on Nuevo while browsing") << Qt::Key_Space << QString() << u"x11"_s << 0 << true
+                                                        << QString();
+    QTest::newRow("Space held on Aceptar") << Qt::Key_Space << u"cmdAceptar"_s << u"x11"_s << 1 << false << zoe;
+    QTest::newRow("Space held on Cancelar") << Qt::Key_Space << u"cmdNuevo"_s << u"x11"_s << 0 << false << ana;
+    // In a box, a held key types on.
+    QTest::newRow("Space held in a box") << Qt::Key_Space << u"txtNombre"_s << u"x11"_s << 0 << true << zoe;
     // Windows and Wayland: presses only, flagged as repeats.
     QTest::newRow("Enter held on Aceptar, repeats flagged")
-            << Qt::Key_Return << u"cmdAceptar"_s << u"flagged"_s << 1 << false;
+            << Qt::Key_Return << u"cmdAceptar"_s << u"flagged"_s << 1 << false << zoe;
+    // Another program holds the file: the save waits, then says why. A
+    // repeat's release comes during the wait, its press once the message is up.
+    QTest::newRow("Enter held on Aceptar through a wait and its message")
+            << Qt::Key_Return << u"cmdAceptar"_s << u"through a wait"_s << 0 << true << u"Zoe"_s;
     // Released, and pressed again: the save, then "Nuevo".
-    QTest::newRow("Enter pressed twice in a box") << Qt::Key_Return << u"txtNombre"_s << u"again"_s << 1 << true;
+    QTest::newRow("Enter pressed twice in a box") << Qt::Key_Return << u"txtNombre"_s << u"again"_s << 1 << true
+                                                  << QString();
+    // Escape, which cancels, let go as Enter goes down: Enter's press is its
+    // own, and the locked box passes it to "Nuevo".
+    QTest::newRow("Enter pressed as Escape is let go")
+            << Qt::Key_Return << u"txtNombre"_s << u"after Escape"_s << 0 << true << QString();
 }
 
 // A key held down sends its presses again and again: the button that it
-// presses is pressed once. A second press of the key is a press.
+// presses is pressed once, in the window or in a message. A second press
+// of the key is a press.
 void tst_NewRecord::heldKeyPressesOnce()
 {
     QFETCH(Qt::Key, key);
@@ -515,30 +536,71 @@ void tst_NewRecord::heldKeyPressesOnce()
     QFETCH(QString, presses);
     QFETCH(int, saved);
     QFETCH(bool, newRecordModeAfter);
+    QFETCH(QString, shown);
     QVERIFY(m_fixture->startWith(DataFiles::threeRecords()));
     if (!focus.isEmpty()) {
         press(Qt::Key_Return);
         type(u"Zoe"_s);
         form()->findChild<QWidget *>(focus)->setFocus();
     }
-    const auto send = [this, key](QEvent::Type type, ulong time, bool flagged) {
-        QKeyEvent event(type, key, Qt::NoModifier, QString(), flagged);
+    ulong time = 100000;
+    const auto send = [this](QEvent::Type type, Qt::Key key, ulong time, bool flagged) {
+        QKeyEvent event(type, key, Qt::NoModifier, key == Qt::Key_Space ? u" "_s : QString(), flagged);
         event.setTimestamp(time);
-        QApplication::sendEvent(focused(), &event);
+        QApplication::sendEvent(focused() ? focused() : form(), &event);
+    };
+    const auto repeat = [&](int times) { // odd: Escape toggles
+        for (int i = 0; i < times; ++i) {
+            time += 33;
+            if (presses != u"flagged")
+                send(QEvent::KeyRelease, key, time, false);
+            send(QEvent::KeyPress, key, time, presses == u"flagged");
+        }
     };
 
-    ulong time = 100000;
-    send(QEvent::KeyPress, time, false);
-    for (int repeat = 0; repeat < (presses == u"again" ? 1 : 29); ++repeat) { // odd: Escape toggles
-        time += 33;
-        if (presses != u"flagged")
-            send(QEvent::KeyRelease, time, false);
-        send(QEvent::KeyPress, presses == u"again" ? time + 150 : time, presses == u"flagged");
+    QFile holder;
+    std::optional<MessageBoxCatcher> catcher;
+    QTimer whileHeld;
+    bool messageStayedUp = false;
+    if (presses == u"through a wait") {
+        QVERIFY(hold(holder));
+        catcher.emplace().keepOpenFor(300);
+        whileHeld.callOnTimeout([&] {
+            if (QApplication::overrideCursor() && whileHeld.property("released").isNull()) {
+                send(QEvent::KeyRelease, key, time += 33, false);
+                whileHeld.setProperty("released", true);
+            } else if (QApplication::activeModalWidget()) {
+                whileHeld.stop();
+                send(QEvent::KeyPress, key, time, false);
+                repeat(28);
+                messageStayedUp = QApplication::activeModalWidget() != nullptr;
+            }
+        });
+        whileHeld.start(10);
+    } else if (presses == u"after Escape") {
+        send(QEvent::KeyPress, Qt::Key_Escape, time - 80, false);
+        send(QEvent::KeyRelease, Qt::Key_Escape, time, false);
     }
-    send(QEvent::KeyRelease, time + 200, false);
+    send(QEvent::KeyPress, key, time, false);
+    if (catcher) {
+        form()->activateWindow(); // as the window system does when the message closes
+        QVERIFY(QTest::qWaitForWindowActive(form()));
+    }
+    if (presses == u"again") {
+        send(QEvent::KeyRelease, key, time + 100, false);
+        send(QEvent::KeyPress, key, time + 250, false);
+    } else if (presses == u"x11" || presses == u"flagged") {
+        repeat(29);
+    }
+    send(QEvent::KeyRelease, key, time + 400, false);
 
     QCOMPARE(DataFiles::read(dataFilePath()), DataFiles::threeRecords() + typedRecord("Zoe").repeated(saved));
     QVERIFY(newRecordModeAfter ? inNewRecordMode() : inBrowseMode());
+    QCOMPARE(nombre(), shown);
+    if (catcher) {
+        QCOMPARE(catcher->texts().size(), 1);
+        QVERIFY(messageStayedUp);
+    }
 }
 
 void tst_NewRecord::failedSaveKeepsEverything_data()
@@ -592,17 +654,20 @@ void tst_NewRecord::failedSaveKeepsEverything()
     if (fault == u"locked") {
         QVERIFY(hold(holder));
         // While the window waits, it shows that it is busy, its buttons are
-        // stopped, and what comes from the window system meanwhile (a click
-        // at the start of the box, a key, the window's close button) is
-        // dropped rather than acted on.
+        // stopped, and what comes from the window system meanwhile (a double
+        // click at the start of the box, a key, an input method's text, the
+        // window's close button) is dropped rather than acted on.
         QTimer::singleShot(200, this, [&] {
             if (QApplication::overrideCursor())
                 cursorWhileWaiting = QApplication::overrideCursor()->shape();
             buttonsStopped = !button(form(), "cmdNuevo")->isEnabled() && !button(form(), "cmdAceptar")->isEnabled();
-            const QLineEdit *box = textBox(form(), u"txtNombre"_s);
-            QTest::mouseClick(form()->windowHandle(), Qt::LeftButton, {},
-                              box->mapTo(form(), QPoint(2, box->height() / 2)));
+            QLineEdit *box = textBox(form(), u"txtNombre"_s);
+            QTest::mouseDClick(form()->windowHandle(), Qt::LeftButton, {},
+                               box->mapTo(form(), QPoint(2, box->height() / 2)));
             QTest::keyClick(form()->windowHandle(), Qt::Key_X);
+            QInputMethodEvent composed;
+            composed.setCommitString(u"y"_s);
+            QCoreApplication::sendEvent(box, &composed);
             form()->windowHandle()->close();
         });
     }
@@ -627,6 +692,7 @@ void tst_NewRecord::failedSaveKeepsEverything()
     QVERIFY(inNewRecordMode());
     QCOMPARE(nombre(), u"Zoe"_s);
     QCOMPARE(textBox(form(), u"txtNombre"_s)->cursorPosition(), 3);
+    QVERIFY(!textBox(form(), u"txtNombre"_s)->hasSelectedText());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(cursorWhileWaiting, fault == u"locked" ? std::optional(Qt::WaitCursor) : std::nullopt);
     QCOMPARE(buttonsStopped, fault == u"locked");

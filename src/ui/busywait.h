@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 
 class QWidget;
 
@@ -10,7 +11,10 @@ class QWidget;
 // program's hold on the data file: the busy cursor shows, the window keeps
 // being drawn, the given controls are disabled, and what the user clicks or
 // types meanwhile is dropped rather than acted on once the wait is over.
-// None of it shows unless the wait begins: keepResponding() begins it.
+// Key releases go through, so that a held key's repeat that the wait's end
+// splits is still told from a press. Once the wait is over, the focus goes
+// back where it was. None of it shows unless the wait begins:
+// keepResponding() begins it.
 class BusyWait : public QObject
 {
 public:
@@ -24,7 +28,11 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void giveBackFocus();
+
     QList<QWidget *> m_stopped; // the enabled ones of the controls given
+    QWidget *m_window;
+    QPointer<QWidget> m_focus; // where the focus was as the wait began
     bool m_waiting = false;
 };
 

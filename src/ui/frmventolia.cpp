@@ -3,6 +3,7 @@
 #include "busywait.h"
 #include "fieldinputlimit.h"
 #include "formlayout.h"
+#include "heldkeyfilter.h"
 #include "data/recordfile.h"
 
 #include <QApplication>
@@ -36,6 +37,7 @@ frmVentolia::frmVentolia(const QString &programDirectory, std::chrono::milliseco
     setWindowTitle(title);
     setWindowIcon(QIcon(QPixmap::fromImage(QImage(ventolia))));
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint);
+    qApp->installEventFilter(new HeldKeyFilter(this)); // every window's keys, message boxes' too
 
     // Created in tab order: the focus starts on the first control that takes it.
     createButtons();
@@ -94,6 +96,7 @@ void frmVentolia::createScrollBar()
     hsbVentolia->setTracking(false);
     connect(hsbVentolia, &QScrollBar::valueChanged, this, &frmVentolia::hsbVentolia_Change);
     connect(hsbVentolia, &QScrollBar::sliderMoved, this, &frmVentolia::hsbVentolia_Scroll);
+    hsbVentolia->installEventFilter(this);
 }
 
 // The counter lies under "Aceptar", which hides it while it is shown.
@@ -104,8 +107,6 @@ void frmVentolia::createCounter()
     lblRegistro->stackUnder(cmdAceptar);
 }
 
-// The controls that take the keyboard are the tab chain: each key that they
-// get passes the window's filter first.
 void frmVentolia::arrangeTabOrder()
 {
     QList<QWidget *> chain = { cmdAceptar, cmdNuevo };
@@ -113,8 +114,6 @@ void frmVentolia::arrangeTabOrder()
     chain.append(hsbVentolia);
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
-    for (QWidget *control : std::as_const(chain))
-        control->installEventFilter(this);
 }
 
 // A font that the layout makes smaller, where the window would not fit its
@@ -146,36 +145,11 @@ void frmVentolia::changeEvent(QEvent *event)
     QDialog::changeEvent(event);
 }
 
-// A key held down presses its button once: its repeats are dropped. Qt
-// flags them, except on X11 where it may not: there each repeat comes as a
-// release and a press with one timestamp, which a real second press never
-// has. Events that a program makes have no time (0).
-static bool pressesAButton(const QKeyEvent *key)
-{
-    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->matches(QKeySequence::Cancel);
-}
-
-bool frmVentolia::isRepeatOfAHeldKey(const QKeyEvent *key) const
-{
-    const bool sameTimeAsItsRelease = key->timestamp() != 0 && key->timestamp() == lastKeyRelease.timestamp
-            && key->key() == lastKeyRelease.key;
-    return pressesAButton(key) && (key->isAutoRepeat() || sameTimeAsItsRelease);
-}
-
-// Every key that a control gets comes here first, before a focused button
-// presses itself on Enter, or a box takes the key.
+// The scroll bar's keys come here first.
 bool frmVentolia::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyRelease) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        lastKeyRelease = { key->key(), key->timestamp() };
-    } else if (event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (isRepeatOfAHeldKey(key))
-            return true;
-        if (watched == hsbVentolia)
-            return moveScrollBar(key);
-    }
+    if (watched == hsbVentolia && event->type() == QEvent::KeyPress)
+        return moveScrollBar(static_cast<QKeyEvent *>(event));
     return QDialog::eventFilter(watched, event);
 }
 

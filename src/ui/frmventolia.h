@@ -53,7 +53,6 @@ private:
     void layOutControls();
     void fitCounterFont();
 
-    bool isRepeatOfAHeldKey(const QKeyEvent *key) const;
     bool moveScrollBar(const QKeyEvent *key);
     bool isIdle() const { return !busy && !ending; }
     bool onDataFile(RecordFile::Creation creation, const std::function<bool(RecordFile &)> &operation,
@@ -89,11 +88,6 @@ private:
     QPushButton *cancelButton = nullptr; // pressed by Escape; none at start
     enum class Mode { Browse, NewRecord };
     Mode mode = Mode::Browse; // cmdNuevo's caption follows it
-    struct
-    {
-        int key = 0;
-        quint64 timestamp = 0;
-    } lastKeyRelease;
     bool busy = false;   // a handler is at work on the data file, and may wait
     bool ending = false; // a failure ends the program
     bool layingOut = false;
