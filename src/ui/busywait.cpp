@@ -25,12 +25,14 @@ BusyWait::~BusyWait()
 }
 
 // Disabling the control that has the focus moves the focus on, or to
-// nothing, and enabling it again does not bring it back.
+// nothing, and enabling it again does not bring it back. The window keeps
+// its focus while another window is active, and the keys that the window
+// system sends it go there.
 void BusyWait::keepResponding()
 {
     if (!m_waiting) {
         m_waiting = true;
-        m_focus = QApplication::focusWidget();
+        m_focus = m_window->focusWidget();
         QApplication::setOverrideCursor(Qt::WaitCursor);
         qApp->installEventFilter(this);
         for (QWidget *widget : std::as_const(m_stopped))
@@ -39,23 +41,12 @@ void BusyWait::keepResponding()
     QCoreApplication::processEvents();
 }
 
-// To the control that had it, or where it can no longer take it, to the
-// first control in tab order that can.
+// The controls that the wait stopped are enabled again, and nothing else
+// changed meanwhile: the one that had the focus can take it back.
 void BusyWait::giveBackFocus()
 {
-    const auto canTakeFocus = [](const QWidget *widget, Qt::FocusPolicy policy) {
-        return widget->isEnabled() && widget->isVisible() && (widget->focusPolicy() & policy) == policy;
-    };
-    if (m_focus && canTakeFocus(m_focus, Qt::ClickFocus)) {
+    if (m_focus)
         m_focus->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    for (QWidget *widget = m_window->nextInFocusChain(); widget != m_window; widget = widget->nextInFocusChain()) {
-        if (canTakeFocus(widget, Qt::TabFocus)) {
-            widget->setFocus(Qt::TabFocusReason);
-            return;
-        }
-    }
 }
 
 // What the user clicks, types or composes would act, but a key's release,

@@ -13,8 +13,8 @@ class QWidget;
 // types meanwhile is dropped rather than acted on once the wait is over.
 // Key releases go through, so that a held key's repeat that the wait's end
 // splits is still told from a press. Once the wait is over, the focus goes
-// back where it was. None of it shows unless the wait begins:
-// keepResponding() begins it.
+// back where it was in the window, whether the window is active or not.
+// None of it shows unless the wait begins: keepResponding() begins it.
 class BusyWait : public QObject
 {
 public:
