@@ -1,6 +1,7 @@
 // The program as a user gets it: installed under their home by cmake's
 // install rules and install-launcher, or unpacked from the CPack archive.
 
+#include "datafiles.h"
 #include "probeenvironment.h"
 
 #include <QDirIterator>
@@ -211,9 +212,11 @@ void tst_Installation::unpackedFromTheArchive()
              (QStringList{ u"README.md"_s, u"install-launcher"_s, u"ventolia"_s,
                            u"ventolia.desktop"_s, u"ventolia.png"_s }));
     QVERIFY(run(u"" DESKTOP_FILE_VALIDATE ""_s, { folder + u"/ventolia.desktop"_s }));
-    QFile licence(folder + u"/licencias/LICENSE"_s);
-    QVERIFY(licence.open(QIODevice::ReadOnly));
-    QVERIFY(licence.readAll().contains("MIT License"));
+    // Ours, and those of Qt's Spanish translation, which the program carries.
+    QCOMPARE(QDir(folder + u"/licencias"_s).entryList(QDir::Files, QDir::Name),
+             (QStringList{ u"GPL-3.0.txt"_s, u"LICENSE"_s, u"NOTICE"_s, u"Qt-traducciones.txt"_s }));
+    QVERIFY(DataFiles::read(folder + u"/licencias/LICENSE"_s).contains("MIT License"));
+    QVERIFY(DataFiles::read(folder + u"/licencias/NOTICE"_s).contains("source package qt6-translations, version"));
 
     QString report;
     const QStringList created = createdByStarting(folder + u"/ventolia"_s, &report);

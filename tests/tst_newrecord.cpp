@@ -561,14 +561,15 @@ void tst_NewRecord::heldKeyPressesOnce()
     QFile holder;
     std::optional<MessageBoxCatcher> catcher;
     QTimer whileHeld;
+    bool releasedInTheWait = false;
     bool messageStayedUp = false;
     if (presses == u"through a wait") {
         QVERIFY(hold(holder));
         catcher.emplace().keepOpenFor(300);
         whileHeld.callOnTimeout([&] {
-            if (QApplication::overrideCursor() && whileHeld.property("released").isNull()) {
+            if (QApplication::overrideCursor() && !releasedInTheWait) {
                 send(QEvent::KeyRelease, key, time += 33, false);
-                whileHeld.setProperty("released", true);
+                releasedInTheWait = true;
             } else if (QApplication::activeModalWidget()) {
                 whileHeld.stop();
                 send(QEvent::KeyPress, key, time, false);

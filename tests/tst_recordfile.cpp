@@ -46,8 +46,6 @@ private slots:
     void existingFileKeepsItsPermissions();
     void failuresNameOperationPathAndReason_data();
     void failuresNameOperationPathAndReason();
-    void systemReasonsInOurWords_data();
-    void systemReasonsInOurWords();
 
 private:
     std::optional<QTemporaryDir> m_directory;
@@ -501,10 +499,58 @@ void tst_RecordFile::failuresNameOperationPathAndReason_data()
     QTest::newRow("write past the size limit")
             << u"write"_s << u"^No se pudo escribir el registro 1 en el archivo de datos «%1»: "_s;
 #endif
+
+    // What the system says, in the program's own words, the same on every
+    // system; a code that has none, by its number and the system's own text.
+    const QString permission = u"no tiene permiso para hacerlo"_s;
+    const QString missing = u"no existe el archivo o una de sus carpetas"_s;
+    const QString full = u"el disco está lleno"_s;
+    const QString readOnly = u"la unidad solo permite leer"_s;
+    const QString device = u"el disco no pudo leer o escribir los datos"_s;
+    const QString tooLong = u"la ruta del archivo es demasiado larga"_s;
+    const QString openFiles = u"hay demasiados archivos abiertos"_s;
+    const QString memory = u"no hay memoria suficiente"_s;
+    const auto read = [](const char *code, qint64 number, const QString &words) {
+        QTest::newRow(code) << u"read failing %1"_s.arg(number)
+                            << u"^No se pudo leer el registro 1 del archivo de datos «%1»: "_s + words + u"\\.$"_s;
+    };
+#ifdef Q_OS_WIN
+    read("ERROR_ACCESS_DENIED", ERROR_ACCESS_DENIED, permission);
+    read("ERROR_FILE_NOT_FOUND", ERROR_FILE_NOT_FOUND, missing);
+    read("ERROR_PATH_NOT_FOUND", ERROR_PATH_NOT_FOUND, missing);
+    read("ERROR_DISK_FULL", ERROR_DISK_FULL, full);
+    read("ERROR_HANDLE_DISK_FULL", ERROR_HANDLE_DISK_FULL, full);
+    read("ERROR_WRITE_PROTECT", ERROR_WRITE_PROTECT, readOnly);
+    read("ERROR_CRC", ERROR_CRC, device);
+    read("ERROR_IO_DEVICE", ERROR_IO_DEVICE, device);
+    read("ERROR_FILENAME_EXCED_RANGE", ERROR_FILENAME_EXCED_RANGE, tooLong);
+    read("ERROR_TOO_MANY_OPEN_FILES", ERROR_TOO_MANY_OPEN_FILES, openFiles);
+    read("ERROR_NOT_ENOUGH_MEMORY", ERROR_NOT_ENOUGH_MEMORY, memory);
+    read("ERROR_NETNAME_DELETED", ERROR_NETNAME_DELETED, u"se ha perdido la conexión con la carpeta de red"_s);
+    read("ERROR_INVALID_FUNCTION, no words of ours", ERROR_INVALID_FUNCTION,
+         u"error %1 del sistema \\([^)]+\\)"_s.arg(ERROR_INVALID_FUNCTION));
+#else
+    read("EACCES", EACCES, permission);
+    read("EPERM", EPERM, permission);
+    read("ENOENT", ENOENT, missing);
+    read("ENOTDIR", ENOTDIR, missing);
+    read("ENOSPC", ENOSPC, full);
+    read("EDQUOT", EDQUOT, u"se ha agotado el espacio de disco que tiene asignado"_s);
+    read("EROFS", EROFS, readOnly);
+    read("EIO", EIO, device);
+    read("EFBIG", EFBIG, u"el archivo ha llegado al tamaño máximo permitido"_s);
+    read("ENAMETOOLONG", ENAMETOOLONG, tooLong);
+    read("ELOOP", ELOOP, u"hay demasiados enlaces simbólicos en la ruta"_s);
+    read("EMFILE", EMFILE, openFiles);
+    read("ENFILE", ENFILE, openFiles);
+    read("ENOMEM", ENOMEM, memory);
+    read("EXDEV, no words of ours", EXDEV, u"error %1 del sistema \\([^)]+\\)"_s.arg(EXDEV));
+#endif
 }
 
-// A message ends in the system's reason, or in one of ours, never in an
-// empty or unknown one. The file holds two records and a piece of a third.
+// A message ends in the system's reason, told in our words, never in an
+// empty or unknown one. The file holds two records and a piece of a third;
+// a read made to fail fails with the errno or Windows error code given.
 void tst_RecordFile::failuresNameOperationPathAndReason()
 {
     QFETCH(QString, operation);
@@ -521,6 +567,11 @@ void tst_RecordFile::failuresNameOperationPathAndReason()
     RecordFile file(path);
     AddressRecord record;
     bool succeeded = file.open(operation == u"create" ? RecordFile::CreateIfMissing : RecordFile::MustExist);
+    std::optional<SystemCallRecorder> recorder;
+    if (operation.startsWith(u"read failing")) {
+        recorder.emplace().failAfter = QStringList{ u"read:"_s + operation.section(u' ', 2) };
+        operation = u"read 1"_s;
+    }
     if (succeeded && operation.startsWith(u"read"))
         succeeded = file.readRecord(qint16(operation.mid(5).toInt()), record);
     if (succeeded && operation == u"count") {
@@ -542,75 +593,6 @@ void tst_RecordFile::failuresNameOperationPathAndReason()
     QVERIFY2(message.contains(pattern), qPrintable(message));
     QVERIFY2(message.contains(QRegularExpression(u"[^ :]{3,}\\.$"_s)), qPrintable(message));
     QVERIFY2(!message.contains(u"Unknown error"_s), qPrintable(message));
-}
-
-void tst_RecordFile::systemReasonsInOurWords_data()
-{
-    QTest::addColumn<qint64>("code"); // errno, or the Windows error code
-    QTest::addColumn<QString>("words");
-
-    const QString permission = u"no tiene permiso para hacerlo"_s;
-    const QString missing = u"no existe el archivo o una de sus carpetas"_s;
-    const QString full = u"el disco está lleno"_s;
-    const QString readOnly = u"la unidad solo permite leer"_s;
-    const QString device = u"el disco no pudo leer o escribir los datos"_s;
-    const QString tooLong = u"la ruta del archivo es demasiado larga"_s;
-    const QString openFiles = u"hay demasiados archivos abiertos"_s;
-    const QString memory = u"no hay memoria suficiente"_s;
-    const auto row = [](const char *name, qint64 code, const QString &words) {
-        QTest::newRow(name) << code << QRegularExpression::escape(words);
-    };
-#ifdef Q_OS_WIN
-    row("ERROR_ACCESS_DENIED", ERROR_ACCESS_DENIED, permission);
-    row("ERROR_FILE_NOT_FOUND", ERROR_FILE_NOT_FOUND, missing);
-    row("ERROR_PATH_NOT_FOUND", ERROR_PATH_NOT_FOUND, missing);
-    row("ERROR_DISK_FULL", ERROR_DISK_FULL, full);
-    row("ERROR_HANDLE_DISK_FULL", ERROR_HANDLE_DISK_FULL, full);
-    row("ERROR_WRITE_PROTECT", ERROR_WRITE_PROTECT, readOnly);
-    row("ERROR_CRC", ERROR_CRC, device);
-    row("ERROR_IO_DEVICE", ERROR_IO_DEVICE, device);
-    row("ERROR_FILENAME_EXCED_RANGE", ERROR_FILENAME_EXCED_RANGE, tooLong);
-    row("ERROR_TOO_MANY_OPEN_FILES", ERROR_TOO_MANY_OPEN_FILES, openFiles);
-    row("ERROR_NOT_ENOUGH_MEMORY", ERROR_NOT_ENOUGH_MEMORY, memory);
-    row("ERROR_NETNAME_DELETED", ERROR_NETNAME_DELETED, u"se ha perdido la conexión con la carpeta de red"_s);
-    const qint64 unknown = ERROR_INVALID_FUNCTION;
-#else
-    row("EACCES", EACCES, permission);
-    row("EPERM", EPERM, permission);
-    row("ENOENT", ENOENT, missing);
-    row("ENOTDIR", ENOTDIR, missing);
-    row("ENOSPC", ENOSPC, full);
-    row("EDQUOT", EDQUOT, u"se ha agotado el espacio de disco que tiene asignado"_s);
-    row("EROFS", EROFS, readOnly);
-    row("EIO", EIO, device);
-    row("EFBIG", EFBIG, u"el archivo ha llegado al tamaño máximo permitido"_s);
-    row("ENAMETOOLONG", ENAMETOOLONG, tooLong);
-    row("ELOOP", ELOOP, u"hay demasiados enlaces simbólicos en la ruta"_s);
-    row("EMFILE", EMFILE, openFiles);
-    row("ENFILE", ENFILE, openFiles);
-    row("ENOMEM", ENOMEM, memory);
-    const qint64 unknown = EXDEV;
-#endif
-    QTest::newRow("a code with no words of ours") << unknown << u"error %1 del sistema \\([^)]+\\)"_s.arg(unknown);
-}
-
-// What the system says reaches the user in the program's own words, the
-// same on every system; a code that has none is told by its number and the
-// system's own text.
-void tst_RecordFile::systemReasonsInOurWords()
-{
-    QFETCH(qint64, code);
-    QFETCH(QString, words);
-    QVERIFY(DataFiles::write(m_path, DataFiles::record("Ana")));
-
-    RecordFile file(m_path);
-    QVERIFY(file.open());
-    SystemCallRecorder recorder;
-    recorder.failAfter = QStringList{ u"read:%1"_s.arg(code) };
-    AddressRecord record;
-    QVERIFY(!file.readRecord(1, record));
-    const QString expected = u"^No se pudo leer el registro 1 del archivo de datos «.*»: %1\\.$"_s.arg(words);
-    QVERIFY2(file.errorString().contains(QRegularExpression(expected)), qPrintable(file.errorString()));
 }
 
 QTEST_GUILESS_MAIN(tst_RecordFile)

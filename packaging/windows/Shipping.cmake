@@ -9,9 +9,10 @@
 set(licences ${PROJECT_BINARY_DIR}/licencias)
 set(licence_record ${QT6_INSTALL_PREFIX}/share/ventolia-licence-record)
 set(qt_source_files ${QT6_INSTALL_PREFIX}/share/ventolia-qt-source)
+set(translations_source_files ${QT6_INSTALL_PREFIX}/share/ventolia-translations-source)
 add_custom_command(OUTPUT ${licences}/NOTICE.txt
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/licences ${licences} ${licence_record} ${qt_source_files}
-            ${PROJECT_VERSION} ${PROJECT_SOURCE_DIR}/LICENSE
+            ${translations_source_files} ${PROJECT_VERSION} ${PROJECT_SOURCE_DIR}/LICENSE
             Core,Gui,Widgets,QWindowsIntegrationPlugin,QWindowsVistaStylePlugin,EntryPointImplementation
             ${VENTOLIA_MINGW_RUNTIME}
     DEPENDS ${CMAKE_CURRENT_LIST_DIR}/licences ${licence_record}/compiled.tsv ${PROJECT_SOURCE_DIR}/LICENSE
@@ -37,10 +38,12 @@ add_custom_target(setup
     COMMENT "Making the setup program")
 add_dependencies(setup ventolia licences)
 
-# build-windows/ventolia-<version>-source.tar.xz: Ventolia's source and
-# Debian's source of the Qt that the program ships.
+# build-windows/ventolia-<version>-source.tar.xz: Ventolia's source,
+# Debian's source of the Qt that the program ships, and the .dsc of Qt's
+# translations.
 set(SOURCE_ARCHIVE ${PROJECT_BINARY_DIR}/ventolia-${PROJECT_VERSION}-source.tar.xz)
 add_custom_target(source-archive
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/source-archive ${SOURCE_ARCHIVE} ${PROJECT_SOURCE_DIR} ${qt_source_files}
+            ${translations_source_files}
     BYPRODUCTS ${SOURCE_ARCHIVE}
     COMMENT "Making the source archive")

@@ -147,6 +147,21 @@ void makeNewFileDurable(const QByteArray &path)
     ::close(descriptor);
 }
 
+// A read or a write at a place, made again where a signal cut it short
+// before it began.
+template<typename Call>
+Outcome transfer(Call call, qint64 *count, QString *reason)
+{
+    ssize_t result;
+    do
+        result = call();
+    while (result < 0 && errno == EINTR);
+    if (result < 0)
+        return outcomeOf(errno, reason);
+    *count = result;
+    return Outcome::Done;
+}
+
 #ifdef Q_OS_DARWIN
 // F_FULLFSYNC reaches the disk itself; where the file system lacks it,
 // fsync is what there is.
@@ -252,26 +267,14 @@ std::optional<qint64> size(QFile &file, QString *reason)
 
 Outcome read(QFile &file, qint64 offset, char *data, qint64 length, qint64 *count, QString *reason)
 {
-    ssize_t result;
-    do
-        result = systemCalls().pread(file.handle(), data, size_t(length), off_t(offset));
-    while (result < 0 && errno == EINTR);
-    if (result < 0)
-        return outcomeOf(errno, reason);
-    *count = result;
-    return Outcome::Done;
+    return transfer([&] { return systemCalls().pread(file.handle(), data, size_t(length), off_t(offset)); },
+                    count, reason);
 }
 
 Outcome write(QFile &file, qint64 offset, const char *data, qint64 length, qint64 *count, QString *reason)
 {
-    ssize_t result;
-    do
-        result = systemCalls().pwrite(file.handle(), data, size_t(length), off_t(offset));
-    while (result < 0 && errno == EINTR);
-    if (result < 0)
-        return outcomeOf(errno, reason);
-    *count = result;
-    return Outcome::Done;
+    return transfer([&] { return systemCalls().pwrite(file.handle(), data, size_t(length), off_t(offset)); },
+                    count, reason);
 }
 
 bool setSize(QFile &file, qint64 size, QString *reason)

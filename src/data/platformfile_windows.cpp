@@ -109,6 +109,20 @@ DWORD oneCall(qint64 length)
     return DWORD(qMin<qint64>(length, MAXDWORD));
 }
 
+// A read or a write at a place, ReadFile and WriteFile taking the same
+// arguments. Past the end of the file, ReadFile at a place fails with
+// ERROR_HANDLE_EOF: it read nothing.
+template<typename Call, typename Data>
+Outcome transfer(Call call, QFile &file, qint64 offset, Data data, qint64 length, qint64 *count, QString *reason)
+{
+    OVERLAPPED place = placeAt(quint64(offset));
+    DWORD result = 0;
+    if (!call(handleOf(file), data, oneCall(length), &result, &place) && GetLastError() != ERROR_HANDLE_EOF)
+        return outcomeOf(GetLastError(), reason);
+    *count = result;
+    return Outcome::Done;
+}
+
 // Windows cannot flush a folder, nor needs to: NTFS journals a new entry
 // with the file's own metadata, which flushing the file commits. Where that
 // fails, the new file is empty: nothing is lost.
@@ -201,26 +215,14 @@ std::optional<qint64> size(QFile &file, QString *reason)
     return std::nullopt;
 }
 
-// Past the end of the file, ReadFile at a place fails with ERROR_HANDLE_EOF.
 Outcome read(QFile &file, qint64 offset, char *data, qint64 length, qint64 *count, QString *reason)
 {
-    OVERLAPPED place = placeAt(quint64(offset));
-    DWORD result = 0;
-    if (!systemCalls().readFile(handleOf(file), data, oneCall(length), &result, &place)
-        && GetLastError() != ERROR_HANDLE_EOF)
-        return outcomeOf(GetLastError(), reason);
-    *count = result;
-    return Outcome::Done;
+    return transfer(systemCalls().readFile, file, offset, data, length, count, reason);
 }
 
 Outcome write(QFile &file, qint64 offset, const char *data, qint64 length, qint64 *count, QString *reason)
 {
-    OVERLAPPED place = placeAt(quint64(offset));
-    DWORD result = 0;
-    if (!systemCalls().writeFile(handleOf(file), data, oneCall(length), &result, &place))
-        return outcomeOf(GetLastError(), reason);
-    *count = result;
-    return Outcome::Done;
+    return transfer(systemCalls().writeFile, file, offset, data, length, count, reason);
 }
 
 bool setSize(QFile &file, qint64 size, QString *reason)
