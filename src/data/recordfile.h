@@ -44,8 +44,8 @@ public:
     bool open(Creation creation = MustExist);
     // The number of whole records. A trailing piece shorter than a record
     // does not count, nor do the records of NUL bytes that end the file,
-    // up to a few hundred: the room that interrupted saves leave, which no
-    // save writes.
+    // 256 at most: the room that interrupted saves leave, which no save
+    // writes.
     std::optional<qint16> countRecords();
     bool readRecord(qint16 number, AddressRecord &record);
     // *written: how many of the record's bytes reached the file, also when
