@@ -92,9 +92,8 @@ HANDLE handleOf(QFile &file)
     return HANDLE(_get_osfhandle(file.handle()));
 }
 
-// Where a positioned read or write, or a lock, begins. A call at a place
-// leaves the handle's own position as it was of no use: nothing here reads
-// or writes at it.
+// Where a positioned read or write, or a lock, begins. Nothing here reads or
+// writes at the handle's own position, which a call at a place moves.
 OVERLAPPED placeAt(quint64 offset)
 {
     OVERLAPPED place = {};

@@ -253,34 +253,36 @@ std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
     }
 
     qint64 written = 0;
-    if (!writeRecord(number, record, &written)) {
-        restore(*oldSize, position(number), QByteArrayView(covered).first(qMin<qint64>(written, covered.size())));
-        return std::nullopt;
-    }
-    if (!PlatformFile::syncData(m_file, &reason)) {
-        fail(QStringLiteral("No se pudo guardar en el disco el registro %1 del archivo de datos "
-                            "«%2»: %3.")
-                     .arg(number)
-                     .arg(displayPath(), reasonOf(reason)));
-        restore(*oldSize, position(number), covered);
+    if (!writeRecord(number, record, &written) || !makeDurable(number)) {
+        restore(*oldSize, position(number), covered, written);
         return std::nullopt;
     }
     return number;
 }
 
-// Puts back the bytes that a failed save wrote over, at offset, and the
-// file's old size: what the save did not reach stays as it was. The undoing
-// is flushed too: a failed save that came back after a crash would be typed
-// again, and stored twice. A save that wrote nothing leaves nothing to undo.
-void RecordFile::restore(qint64 oldSize, qint64 offset, QByteArrayView writtenOver)
+bool RecordFile::makeDurable(qint16 number)
 {
     QString reason;
-    const std::optional<qint64> newSize = PlatformFile::size(m_file, &reason);
-    if (newSize == oldSize && writtenOver.isEmpty())
+    return PlatformFile::syncData(m_file, &reason)
+            || fail(QStringLiteral("No se pudo guardar en el disco el registro %1 del archivo de datos "
+                                   "«%2»: %3.")
+                            .arg(number)
+                            .arg(displayPath(), reasonOf(reason)));
+}
+
+// Puts back what a failed save changed: the bytes of those it covered that
+// it wrote over, at offset, and the file's old size. What the save did not
+// reach stays as it was, and a save that wrote nothing leaves nothing to
+// undo. The undoing is flushed too: a failed save that came back after a
+// crash would be typed again, and stored twice.
+void RecordFile::restore(qint64 oldSize, qint64 offset, QByteArrayView covered, qint64 written)
+{
+    if (written == 0)
         return;
-    qint64 written = 0;
-    const bool restored = writeAt(offset, writtenOver, &written, &reason)
-            && (newSize == oldSize || PlatformFile::setSize(m_file, oldSize, &reason));
+    QString reason;
+    qint64 putBack = 0;
+    const bool restored = writeAt(offset, covered.first(qMin<qint64>(written, covered.size())), &putBack, &reason)
+            && PlatformFile::setSize(m_file, oldSize, &reason);
     if (!restored)
         m_errorString += QStringLiteral(" Además, el archivo no se pudo devolver a su estado "
                                         "anterior: %1.")

@@ -68,7 +68,8 @@ private:
     bool writeAt(qint64 offset, QByteArrayView bytes, qint64 *written, QString *reason);
     static bool isRecordNumber(qint16 number, QString *reason);
     std::optional<qint16> appendLocked(const AddressRecord &record);
-    void restore(qint64 oldSize, qint64 offset, QByteArrayView writtenOver);
+    bool makeDurable(qint16 number);
+    void restore(qint64 oldSize, qint64 offset, QByteArrayView covered, qint64 written);
     bool failToOpen(const QString &reason);
     bool failToRead(const QString &reason);
     QString displayPath() const;
