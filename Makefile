@@ -10,8 +10,9 @@ JOBS ?= $(shell nproc)
 # clang and its runtimes: the sanitizer build and the fuzzer.
 # desktop-file-utils: the launcher is validated by the tests.
 # qt6-translations-l10n: Qt's Spanish texts, compiled into the program.
+# python3: the package's archiver, which gives the same bytes for the same files.
 PACKAGES := cmake make g++ clang libclang-rt-dev qt6-base-dev qt6-translations-l10n fonts-dejavu-core \
-	fonts-cantarell libbenchmark-dev desktop-file-utils
+	fonts-cantarell libbenchmark-dev desktop-file-utils python3
 
 # The Windows program: Debian's qt6-base source (dpkg-dev, xz-utils) built
 # with mingw-w64 (ninja-build), and Wine to run what the build and the
@@ -72,7 +73,8 @@ bench: bench-deps build
 
 # Ventolia.exe, build-windows/ventolia-<version>-windows-x86_64.zip,
 # build-windows/ventolia-<version>-setup.exe and the source archive that the
-# licences of its Qt promise, build-windows/ventolia-<version>-source.tar.xz. The
+# licences of its Qt promise, build-windows/ventolia-<version>-source.tar.xz,
+# with their SHA256SUMS: the same bytes from the same commit. The
 # Qt for Windows that it needs is built once (about 14 to 20 minutes on 2 cores)
 # and kept in ~/.cache/ventolia/.
 # A build folder configured with another Qt (its key in the cache changed)
@@ -88,19 +90,23 @@ windows: windows-deps
 	cd $(WINDOWS_DIR) && cpack
 	cmake --build $(WINDOWS_DIR) --target setup
 	cmake --build $(WINDOWS_DIR) --target source-archive
+	cmake --build $(WINDOWS_DIR) --target sums
 
 # The test suites built for Windows and run under Wine, the package unpacked
-# and run, and the Linux build (for the lock that both take) beside it.
-test-windows: windows build
+# and run, the Linux build (for the lock that both take) beside it, and the
+# release files built a second time elsewhere, to the same bytes.
+test-windows: windows package
 	ctest --test-dir $(WINDOWS_DIR) --output-on-failure --parallel $(JOBS)
 
 install: build
 	cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
 	"$(PREFIX)/install-launcher"
 
-# A portable archive in $(BUILD_DIR): unpacked anywhere, the program runs there.
+# A portable archive in $(BUILD_DIR): unpacked anywhere, the program runs
+# there; with its SHA256SUMS.
 package: build
 	cd $(BUILD_DIR) && cpack
+	cmake --build $(BUILD_DIR) --target sums
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(WINDOWS_DIR)

@@ -27,6 +27,7 @@ set(SETUP_STAGE ${PROJECT_BINARY_DIR}/setup-stage)
 set(SETUP_FILES ${PROJECT_BINARY_DIR}/setup-files.nsh)
 set(SETUP_UNINSTALLER desinstalar.exe)
 set(SETUP_PROGRAM ${PROJECT_BINARY_DIR}/ventolia-${PROJECT_VERSION}-setup.exe)
+list(APPEND VENTOLIA_RELEASE_FILES ${SETUP_PROGRAM})
 set(VENTOLIA_ICON_ICO ${PROJECT_BINARY_DIR}/src/ventolia.ico)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/ventolia.nsi.in ${PROJECT_BINARY_DIR}/ventolia.nsi @ONLY)
 add_custom_target(setup
@@ -42,8 +43,10 @@ add_dependencies(setup ventolia licences)
 # Debian's source of the Qt that the program ships, and the .dsc of Qt's
 # translations.
 set(SOURCE_ARCHIVE ${PROJECT_BINARY_DIR}/ventolia-${PROJECT_VERSION}-source.tar.xz)
+list(APPEND VENTOLIA_RELEASE_FILES ${SOURCE_ARCHIVE})
 add_custom_target(source-archive
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/source-archive ${SOURCE_ARCHIVE} ${PROJECT_SOURCE_DIR} ${qt_source_files}
-            ${translations_source_files}
+            ${translations_source_files} ${VENTOLIA_SOURCE_DATE_EPOCH}
     BYPRODUCTS ${SOURCE_ARCHIVE}
     COMMENT "Making the source archive")
+
