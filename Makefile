@@ -17,9 +17,11 @@ PACKAGES := cmake make g++ clang libclang-rt-dev qt6-base-dev qt6-translations-l
 # The Windows program: Debian's qt6-base source (dpkg-dev, xz-utils) built
 # with mingw-w64 (ninja-build), and Wine to run what the build and the
 # tests start. qt6-base-dev gives Qt's host tools, qt6-translations-l10n
-# Qt's Spanish texts. The tests unpack the zip (unzip).
+# Qt's Spanish texts. The tests unpack the zip (unzip), and walk the setup's
+# pages in an X server of their own (xvfb), by keyboard (xdotool), taking
+# pictures of them (imagemagick).
 WINDOWS_PACKAGES := cmake ninja-build dpkg-dev xz-utils qt6-base-dev qt6-translations-l10n \
-	g++-mingw-w64-x86-64-posix wine wine64 fonts-dejavu-core nsis python3 unzip
+	g++-mingw-w64-x86-64-posix wine wine64 fonts-dejavu-core nsis python3 unzip xvfb xdotool imagemagick
 
 # Where `make install` puts the program's folder: under the user's home, as
 # the program keeps its data file beside itself.

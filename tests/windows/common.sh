@@ -30,3 +30,19 @@ await() {
     cat "$1" >&2
     return 1
 }
+
+# Starts a program that holds the file until its standard input, written
+# through fd 8, ends. No other program may keep fd 8 open: each is started
+# with it closed (Wine's server, started once, would keep it for good).
+hold() {
+    rm -f "$work/holder.in"
+    mkfifo "$work/holder.in"
+    "$@" < "$work/holder.in" > "$work/holder.out" &
+    holder=$!
+    exec 8> "$work/holder.in"
+    await "$work/holder.out" '^held'
+}
+let_go() {
+    exec 8>&-
+    wait "$holder"
+}
