@@ -1,6 +1,7 @@
 #include "recordfile.h"
 
 #include "addressrecord.h"
+#include "systemreason.h"
 
 #include <QDir>
 #include <QThread>
@@ -137,17 +138,21 @@ bool RecordFile::readAt(qint64 offset, qint64 length, QByteArray *bytes, QString
 }
 
 // Writes the bytes at offset, as many calls as the system needs; each waits
-// while another program holds the file. *written counts the bytes that
-// reached the file, also when a call fails.
-bool RecordFile::writeAt(qint64 offset, QByteArrayView bytes, qint64 *written, QString *reason)
+// while another program holds the file. A call that writes nothing, and
+// says no more, is a full disk (as SQLite takes it): it is not made again.
+bool RecordFile::writeAt(qint64 offset, QByteArrayView bytes, QString *reason)
 {
-    for (qint64 count = 0; *written < bytes.size(); *written += count) {
+    for (qint64 written = 0, count = 0; written < bytes.size(); written += count) {
         const auto write = [&] {
-            return PlatformFile::write(m_file, offset + *written, bytes.data() + *written,
-                                       bytes.size() - *written, &count, reason);
+            return PlatformFile::write(m_file, offset + written, bytes.data() + written, bytes.size() - written,
+                                       &count, reason);
         };
         if (waitWhileHeldElsewhere(write) != Outcome::Done)
             return false;
+        if (count == 0) {
+            *reason = PlatformFile::describe(PlatformFile::SystemReason::DiskFull);
+            return false;
+        }
     }
     return true;
 }
@@ -168,15 +173,11 @@ bool RecordFile::readRecord(qint16 number, AddressRecord &record)
                         .arg(displayPath(), reasonOf(reason)));
 }
 
-bool RecordFile::writeRecord(qint16 number, const AddressRecord &record, qint64 *written)
+bool RecordFile::writeRecord(qint16 number, const AddressRecord &record)
 {
-    qint64 count = 0;
     QString reason = m_readOnlyReason;
-    const bool done = m_file.isWritable() && isRecordNumber(number, &reason)
-            && writeAt(position(number), record.bytes(), &count, &reason);
-    if (written)
-        *written = count;
-    return done
+    return (m_file.isWritable() && isRecordNumber(number, &reason)
+            && writeAt(position(number), record.bytes(), &reason))
             || fail(QStringLiteral("No se pudo escribir el registro %1 en el archivo de datos «%2»: %3.")
                             .arg(number)
                             .arg(displayPath(), reasonOf(reason)));
@@ -229,8 +230,8 @@ Outcome RecordFile::waitWhileHeldElsewhere(const std::function<Outcome()> &attem
 
 // The record goes after the last record, over what lies beyond it: a stray
 // piece of one, or the room of NUL bytes that an interrupted save left. If
-// it cannot be written whole and made durable, the bytes that it covered
-// are put back.
+// it cannot be written whole and made durable, the file gets back what the
+// save changed.
 std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
 {
     const std::optional<qint64> oldSize = size();
@@ -245,19 +246,29 @@ std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
         return std::nullopt;
     }
     const qint16 number = qint16(*count + 1);
-    QString reason;
     QByteArray covered;
-    if (!readAt(position(number), AddressRecord::Length, &covered, &reason)) {
-        failToRead(reason);
+    if (!readCovered(*oldSize, position(number), &covered))
         return std::nullopt;
-    }
 
-    qint64 written = 0;
-    if (!writeRecord(number, record, &written) || !makeDurable(number)) {
-        restore(*oldSize, position(number), covered, written);
+    if (!writeRecord(number, record) || !makeDurable(number)) {
+        restore(*oldSize, number, covered);
         return std::nullopt;
     }
     return number;
+}
+
+// What lies in the record's room before the save: up to a record's length
+// of what the file holds there, all of it. Fewer bytes than the size
+// promised mean that the file changed under the lock, or that the system
+// read nothing: the save does not go on without them.
+bool RecordFile::readCovered(qint64 size, qint64 offset, QByteArray *covered)
+{
+    QString reason;
+    if (!readAt(offset, AddressRecord::Length, covered, &reason))
+        return failToRead(reason);
+    if (covered->size() < qMin<qint64>(size - offset, AddressRecord::Length))
+        return failToRead(QStringLiteral("el archivo es más corto de lo que dice su tamaño"));
+    return true;
 }
 
 bool RecordFile::makeDurable(qint16 number)
@@ -270,27 +281,44 @@ bool RecordFile::makeDurable(qint16 number)
                             .arg(displayPath(), reasonOf(reason)));
 }
 
-// Puts back what a failed save changed: the bytes of those it covered that
-// it wrote over, at offset, and the file's old size. What the save did not
-// reach stays as it was, and a save that wrote nothing leaves nothing to
-// undo. The undoing is flushed too: a failed save that came back after a
-// crash would be typed again, and stored twice.
-void RecordFile::restore(qint64 oldSize, qint64 offset, QByteArrayView covered, qint64 written)
+// Puts back what a failed save changed. What changed is read back from the
+// file, not taken from the failing call's count of bytes written, which a
+// write that reached the file and then failed (a network folder that lost
+// its server's answer, say) reports as none. The bytes of the record's room
+// that differ from those it covered are written back, and where the file
+// grew its old size is set. What did not change is not written. The undoing
+// is flushed too: a failed save that came back after a crash would be typed
+// again, and stored twice. Where it cannot be undone, the user is told that
+// the record may be stored, to be checked before it is typed again.
+void RecordFile::restore(qint64 oldSize, qint16 number, QByteArrayView covered)
 {
-    if (written == 0)
-        return;
+    const qint64 offset = position(number);
     QString reason;
-    qint64 putBack = 0;
-    const bool restored = writeAt(offset, covered.first(qMin<qint64>(written, covered.size())), &putBack, &reason)
-            && PlatformFile::setSize(m_file, oldSize, &reason);
-    if (!restored)
-        m_errorString += QStringLiteral(" Además, el archivo no se pudo devolver a su estado "
-                                        "anterior: %1.")
-                                 .arg(reasonOf(reason));
-    else if (!PlatformFile::syncData(m_file, &reason))
+    QByteArray now;
+    bool restored = readAt(offset, AddressRecord::Length, &now, &reason);
+    qsizetype first = 0;
+    qsizetype end = qMin(now.size(), covered.size());
+    while (first < end && now[first] == covered[first])
+        ++first;
+    while (end > first && now[end - 1] == covered[end - 1])
+        --end;
+    const bool grew = now.size() > covered.size();
+    restored = restored && (first == end || writeAt(offset + first, covered.sliced(first, end - first), &reason))
+            && (!grew || PlatformFile::setSize(m_file, oldSize, &reason));
+    QString flushReason;
+    const bool flushed = (first == end && !grew) || PlatformFile::syncData(m_file, &flushReason);
+    if (!restored) {
+        m_failedSaveMayRemain = true;
+        m_errorString += QStringLiteral(" Además, el archivo no se pudo devolver a su estado anterior: %1. "
+                                        "Puede que el registro se haya guardado como número %2: compruébelo "
+                                        "antes de volver a escribirlo.")
+                                 .arg(reasonOf(reason))
+                                 .arg(number);
+    } else if (!flushed) {
         m_errorString += QStringLiteral(" Además, al devolver el archivo a su estado anterior no se "
                                         "pudo guardar en el disco, y puede que no esté como estaba: %1.")
-                                 .arg(reasonOf(reason));
+                                 .arg(reasonOf(flushReason));
+    }
 }
 
 void RecordFile::close()

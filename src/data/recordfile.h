@@ -48,14 +48,14 @@ public:
     // writes.
     std::optional<qint16> countRecords();
     bool readRecord(qint16 number, AddressRecord &record);
-    // *written: how many of the record's bytes reached the file, also when
-    // the write fails.
-    bool writeRecord(qint16 number, const AddressRecord &record, qint64 *written = nullptr);
+    bool writeRecord(qint16 number, const AddressRecord &record);
     // Adds the record after the last record in the file, as the file stands
     // now, and returns its number once it is on stable storage. While
     // another program holds the file's lock it waits. On a failure the file
-    // gets back the bytes that the save changed, on stable storage too.
+    // gets back the bytes that the save changed, on stable storage too;
+    // where it cannot, failedSaveMayRemain() says so, and so does the message.
     std::optional<qint16> appendRecord(const AddressRecord &record);
+    bool failedSaveMayRemain() const { return m_failedSaveMayRemain; }
     void close();
 
     QString errorString() const { return m_errorString; }
@@ -65,11 +65,12 @@ private:
     std::optional<qint64> size();
     std::optional<qint64> recordsIn(qint64 bytes);
     bool readAt(qint64 offset, qint64 length, QByteArray *bytes, QString *reason);
-    bool writeAt(qint64 offset, QByteArrayView bytes, qint64 *written, QString *reason);
+    bool writeAt(qint64 offset, QByteArrayView bytes, QString *reason);
     static bool isRecordNumber(qint16 number, QString *reason);
     std::optional<qint16> appendLocked(const AddressRecord &record);
+    bool readCovered(qint64 size, qint64 offset, QByteArray *covered);
     bool makeDurable(qint16 number);
-    void restore(qint64 oldSize, qint64 offset, QByteArrayView covered, qint64 written);
+    void restore(qint64 oldSize, qint16 number, QByteArrayView covered);
     bool failToOpen(const QString &reason);
     bool failToRead(const QString &reason);
     QString displayPath() const;
@@ -81,6 +82,7 @@ private:
     QString m_readOnlyReason; // why the file could not be opened for writing
     std::optional<QDeadlineTimer> m_deadline; // of the wait, from the first
     QString m_errorString;
+    bool m_failedSaveMayRemain = false;
 };
 
 #endif // RECORDFILE_H
