@@ -1,9 +1,12 @@
 #include "busywait.h"
 
+#include "heldkeyfilter.h"
+
 #include <QApplication>
 #include <QWidget>
 
-BusyWait::BusyWait(const QList<QWidget *> &stopped) : m_window(stopped.first()->window())
+BusyWait::BusyWait(const QList<QWidget *> &stopped, HeldKeyFilter *keys)
+    : m_window(stopped.first()->window()), m_keys(keys)
 {
     for (QWidget *widget : stopped) {
         if (widget->isEnabled())
@@ -18,6 +21,7 @@ BusyWait::~BusyWait()
         return;
     QCoreApplication::processEvents();
     qApp->removeEventFilter(this);
+    m_keys->setWaiting(false);
     QApplication::restoreOverrideCursor();
     for (QWidget *widget : std::as_const(m_stopped))
         widget->setEnabled(true);
@@ -35,6 +39,7 @@ void BusyWait::keepResponding()
         m_focus = m_window->focusWidget();
         QApplication::setOverrideCursor(Qt::WaitCursor);
         qApp->installEventFilter(this);
+        m_keys->setWaiting(true);
         for (QWidget *widget : std::as_const(m_stopped))
             widget->setEnabled(false);
     }
@@ -49,13 +54,13 @@ void BusyWait::giveBackFocus()
         m_focus->setFocus(Qt::OtherFocusReason);
 }
 
-// What the user clicks, types or composes would act, but a key's release,
-// which acts on nothing here and tells a held key's repeats from presses;
-// and the window must not close while it waits.
+// What the user clicks or composes would act, and the window must not close
+// while it waits. Keys go on to the held-key rule.
 bool BusyWait::eventFilter(QObject *watched, QEvent *event)
 {
-    if ((event->isInputEvent() && event->type() != QEvent::KeyRelease) || event->type() == QEvent::InputMethod
-        || event->type() == QEvent::Close)
+    const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease
+            || event->type() == QEvent::ShortcutOverride;
+    if ((event->isInputEvent() && !key) || event->type() == QEvent::InputMethod || event->type() == QEvent::Close)
         return true;
     return QObject::eventFilter(watched, event);
 }

@@ -1,7 +1,7 @@
 #include "frmventolia.h"
 
 #include "busywait.h"
-#include "fieldinputlimit.h"
+#include "fieldbox.h"
 #include "formlayout.h"
 #include "heldkeyfilter.h"
 #include "data/recordfile.h"
@@ -37,7 +37,8 @@ frmVentolia::frmVentolia(const QString &programDirectory, std::chrono::milliseco
     setWindowTitle(title);
     setWindowIcon(QIcon(QPixmap::fromImage(QImage(ventolia))));
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint);
-    qApp->installEventFilter(new HeldKeyFilter(this)); // every window's keys, message boxes' too
+    heldKeys = new HeldKeyFilter(this);
+    qApp->installEventFilter(heldKeys); // every window's keys, message boxes' too
 
     // Created in tab order: the focus starts on the first control that takes it.
     createButtons();
@@ -73,9 +74,8 @@ void frmVentolia::createFieldControls()
         label->setObjectName(QLatin1String("lbl") + stem);
         fieldLabels[i] = label;
 
-        QLineEdit *box = new QLineEdit(this);
+        auto *box = new FieldBox(AddressRecord::width(field), this);
         box->setObjectName(QLatin1String("txt") + stem);
-        new FieldInputLimit(box, AddressRecord::width(field));
         box->setReadOnly(true);
         textBoxes[i] = box;
         label->setBuddy(box); // a screen reader names the box after its label
@@ -123,7 +123,9 @@ void frmVentolia::layOutControls()
     if (layingOut)
         return;
     const QScopedValueRollback guard(layingOut, true);
-    FormLayout::arrange(this, { fieldLabels, textBoxes, cmdAceptar, cmdNuevo, hsbVentolia, lblRegistro });
+    std::array<QLineEdit *, AddressRecord::FieldCount> boxes;
+    std::copy(textBoxes.begin(), textBoxes.end(), boxes.begin());
+    FormLayout::arrange(this, { fieldLabels, boxes, cmdAceptar, cmdNuevo, hsbVentolia, lblRegistro });
     fitCounterFont();
 }
 
@@ -203,7 +205,7 @@ bool frmVentolia::onDataFile(RecordFile::Creation creation, const std::function<
                              QString *failure)
 {
     const QScopedValueRollback guard(busy, true);
-    BusyWait busyWait({ cmdNuevo, cmdAceptar, hsbVentolia });
+    BusyWait busyWait({ cmdNuevo, cmdAceptar, hsbVentolia }, heldKeys);
     RecordFile file(dataFilePath, { waitLimit, [&busyWait] { busyWait.keepResponding(); } });
     const bool done = file.open(creation) && operation(file);
     *failure = file.errorString();
@@ -289,7 +291,7 @@ void frmVentolia::enterNewRecordMode()
     cmdNuevo->setText(QStringLiteral("Cancelar"));
     cancelButton = cmdNuevo;
     cmdAceptar->show();
-    cmdAceptar->setDefault(true);
+    makeDefault(cmdAceptar);
     lblRegistro->setText(QStringLiteral("Nuevo registro"));
     setTextBoxesEditable(true);
     textBoxes[AddressRecord::Nombre]->setFocus();
@@ -307,7 +309,7 @@ void frmVentolia::leaveNewRecordMode()
     mode = Mode::Browse;
     hsbVentolia->show();
     cmdNuevo->setText(nuevoCaption);
-    cmdNuevo->setDefault(true);
+    makeDefault(cmdNuevo);
     cmdAceptar->hide();
     showCounter();
     setTextBoxesEditable(false);
@@ -330,22 +332,49 @@ void frmVentolia::cmdAceptar_Click()
 
 // The new record's number comes from the file: if another copy of the
 // program has added records meanwhile, the count jumps past them. While
-// another program holds the file, the window waits, busy.
+// another program holds the file, the window waits, busy. A save that could
+// not be undone may have stored the record: the window then shows the file
+// as it is, counted afresh, the last record the one the user is asked to
+// check.
 bool frmVentolia::saveRecord()
 {
     for (int field = 0; field < AddressRecord::FieldCount; ++field)
         record.setField(AddressRecord::Field(field), textBoxes[field]->text());
 
     std::optional<qint16> number;
+    bool mayRemain = false;
     QString failure;
-    const auto append = [&](RecordFile &file) { return (number = file.appendRecord(record)).has_value(); };
+    const auto append = [&](RecordFile &file) {
+        number = file.appendRecord(record);
+        mayRemain = file.failedSaveMayRemain();
+        return number.has_value();
+    };
     if (!onDataFile(RecordFile::MustExist, append, &failure)) {
         showError(failure);
+        if (mayRemain)
+            showTheFileAfresh();
         return false;
     }
     recordCount = *number;
     currentRecord = recordCount;
     return true;
+}
+
+void frmVentolia::showTheFileAfresh()
+{
+    QString failure;
+    std::optional<qint16> count;
+    if (!onDataFile(RecordFile::MustExist, [&](RecordFile &file) { return (count = file.countRecords()).has_value(); },
+                    &failure)) {
+        endWithError(failure);
+        return;
+    }
+    recordCount = *count;
+    currentRecord = recordCount;
+    fitCounterFont();
+    hsbVentolia->setMaximum(qMax<int>(recordCount, 1));
+    keepScrollBarOnTheRecordShown();
+    leaveNewRecordMode();
 }
 
 // Opens the file, reads the record, closes the file and shows the record. A
@@ -364,24 +393,31 @@ bool frmVentolia::fillTextBoxesFromFile(qint16 number)
 
 void frmVentolia::fillTextBoxes()
 {
-    for (int field = 0; field < AddressRecord::FieldCount; ++field) {
-        QLineEdit *box = textBoxes[field];
-        box->setText(record.field(AddressRecord::Field(field)));
-        box->setCursorPosition(0); // show the beginning, not the trailing spaces
-    }
+    for (int field = 0; field < AddressRecord::FieldCount; ++field)
+        textBoxes[field]->showStored(record.field(AddressRecord::Field(field)));
 }
 
 void frmVentolia::clearTextBoxes()
 {
-    for (QLineEdit *box : textBoxes)
-        box->clear();
+    for (FieldBox *box : textBoxes)
+        box->showStored(QString());
+}
+
+// A button that has the focus is the default for as long as it has it, and
+// setDefault(true) does nothing to it then: the window's own default would
+// stay with the other button, hidden, once the focus moves on, and Enter
+// would press nothing. It is set afresh.
+void frmVentolia::makeDefault(QPushButton *button)
+{
+    button->setDefault(false);
+    button->setDefault(true);
 }
 
 // Locked boxes still take a click and let their text be selected; Tab skips
 // them.
 void frmVentolia::setTextBoxesEditable(bool editable)
 {
-    for (QLineEdit *box : textBoxes) {
+    for (FieldBox *box : textBoxes) {
         box->setReadOnly(!editable);
         box->setFocusPolicy(editable ? Qt::StrongFocus : Qt::ClickFocus);
     }
@@ -392,8 +428,11 @@ void frmVentolia::showCounter()
     lblRegistro->setText(QStringLiteral("Registro %1/%2").arg(currentRecord).arg(recordCount));
 }
 
+// No handler starts while the message is read: a screen reader can still
+// press the buttons behind it.
 void frmVentolia::showError(const QString &message)
 {
+    const QScopedValueRollback guard(busy, true);
     QMessageBox::critical(this, title, message);
 }
 

@@ -10,8 +10,9 @@
 #include <chrono>
 #include <functional>
 
+class FieldBox;
+class HeldKeyFilter;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 class QScrollBar;
 
@@ -64,10 +65,12 @@ private:
     void enterNewRecordMode();
     void leaveNewRecordMode();
     bool saveRecord();
+    void showTheFileAfresh();
     bool fillTextBoxesFromFile(qint16 number);
     void fillTextBoxes();
     void clearTextBoxes();
     void setTextBoxesEditable(bool editable);
+    static void makeDefault(QPushButton *button);
     void showCounter();
     void showError(const QString &message);
     void endWithError(const QString &message);
@@ -80,15 +83,16 @@ private:
     qint16 recordCount = 0;
 
     std::array<QLabel *, AddressRecord::FieldCount> fieldLabels{};
-    std::array<QLineEdit *, AddressRecord::FieldCount> textBoxes{};
+    std::array<FieldBox *, AddressRecord::FieldCount> textBoxes{};
     QPushButton *cmdAceptar = nullptr;
     QPushButton *cmdNuevo = nullptr;
     QScrollBar *hsbVentolia = nullptr;
     QLabel *lblRegistro = nullptr;
     QPushButton *cancelButton = nullptr; // pressed by Escape; none at start
+    HeldKeyFilter *heldKeys = nullptr;
     enum class Mode { Browse, NewRecord };
     Mode mode = Mode::Browse; // cmdNuevo's caption follows it
-    bool busy = false;   // a handler is at work on the data file, and may wait
+    bool busy = false;   // a handler is at work: on the data file, where it may wait, or telling of a failure
     bool ending = false; // a failure ends the program
     bool layingOut = false;
 };

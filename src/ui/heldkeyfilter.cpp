@@ -18,22 +18,42 @@ HeldKeyFilter::HeldKeyFilter(QObject *parent) : QObject(parent)
 {
 }
 
-// A button acts on Space's release, which on X11 comes before the press of
-// its repeat: the first repeat's release presses it, and what follows does
-// not, as the button is no longer down.
+// Releases always go through: they act on nothing but a button held down by
+// Space, and they tell a held key's repeats from presses. A button acts on
+// Space's release, which on X11 comes before the press of each repeat: the
+// first repeat's release presses it, and what follows does not, as the
+// button is no longer down.
 bool HeldKeyFilter::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyRelease) {
+    switch (event->type()) {
+    case QEvent::KeyRelease: {
         const auto *key = static_cast<QKeyEvent *>(event);
         m_lastReleasedKey = key->key();
         m_lastReleaseTime = key->timestamp();
-    } else if (event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (isRepeat(key))
-            return m_heldKeyActsOnce;
-        m_heldKeyActsOnce = pressesAButton(watched, key);
+        break;
+    }
+    case QEvent::KeyPress:
+        if (dropsPress(watched, static_cast<QKeyEvent *>(event)))
+            return true;
+        break;
+    case QEvent::ShortcutOverride:
+        if (m_waiting)
+            return true;
+        break;
+    default:
+        break;
     }
     return QObject::eventFilter(watched, event);
+}
+
+bool HeldKeyFilter::dropsPress(const QObject *receiver, const QKeyEvent *key)
+{
+    if (isRepeat(key))
+        return pressesAButton(receiver, key) || m_heldWithoutActing.contains(key->key());
+    m_heldWithoutActing.remove(key->key());
+    if (m_waiting || pressesAButton(receiver, key))
+        m_heldWithoutActing.insert(key->key());
+    return m_waiting;
 }
 
 bool HeldKeyFilter::isRepeat(const QKeyEvent *key) const

@@ -1,0 +1,108 @@
+#include "fieldbox.h"
+
+#include <QScopedValueRollback>
+
+namespace {
+
+bool isSecondHalf(QStringView text, qsizetype i)
+{
+    return text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate();
+}
+
+qsizetype characterCount(QStringView text)
+{
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        count += isSecondHalf(text, i) ? 0 : 1;
+    return count;
+}
+
+QString firstCharacters(const QString &text, qsizetype count)
+{
+    qsizetype end = 0;
+    for (qsizetype taken = 0; end < text.size() && taken < count; ++taken)
+        end += end + 1 < text.size() && isSecondHalf(text, end + 1) ? 2 : 1;
+    return text.left(end);
+}
+
+QString firstLine(const QString &text)
+{
+    QString line;
+    for (QChar character : text) {
+        if (character == u'\n' || character == u'\r')
+            break;
+        if (character == u'\t')
+            line += u' ';
+        else if (character.unicode() >= 0x20)
+            line += character;
+    }
+    return line;
+}
+
+} // namespace
+
+// The box's own maximum length stays as it is, far beyond any field: it
+// counts UTF-16 units, and would cut a character in two. Every route by
+// which text enters the box changes its text, and the change is checked
+// there; an edit of the user's says so first.
+FieldBox::FieldBox(int width, QWidget *parent) : QLineEdit(parent), m_width(width)
+{
+    connect(this, &QLineEdit::textEdited, this, [this] { m_edited = true; });
+    connect(this, &QLineEdit::textChanged, this, &FieldBox::keepToTheRules);
+}
+
+// The beginning shows, not the trailing spaces.
+void FieldBox::showStored(const QString &text)
+{
+    correct(text, 0);
+}
+
+// What the change put in lies between what it left alone at the beginning
+// and at the end. After an edit, the end is what follows the cursor; after
+// any other change, what the text still shares with the text before.
+void FieldBox::keepToTheRules()
+{
+    const bool edited = std::exchange(m_edited, false);
+    if (m_settingText) {
+        m_before = text();
+        return;
+    }
+    if (isReadOnly()) {
+        correct(m_before, 0);
+        return;
+    }
+    const QString now = text();
+    const qsizetype shared = qMin(now.size(), m_before.size());
+    qsizetype end = now.size();
+    if (edited) {
+        end = cursorPosition();
+    } else {
+        while (now.size() - end < shared && now[end - 1] == m_before[m_before.size() - (now.size() - end) - 1])
+            --end;
+    }
+    const qsizetype unchangedEnd = qMin(end, m_before.size() - (now.size() - end));
+    qsizetype start = 0;
+    while (start < unchangedEnd && now[start] == m_before[start])
+        ++start;
+    if (start > 0 && isSecondHalf(now, start))
+        --start;
+    if (end < now.size() && isSecondHalf(now, end))
+        ++end;
+
+    const QString kept = now.left(start);
+    const QString inserted = now.mid(start, end - start);
+    const QString after = now.mid(end);
+    const QString limited =
+            firstCharacters(firstLine(inserted), m_width - characterCount(kept) - characterCount(after));
+    if (limited == inserted)
+        m_before = now;
+    else
+        correct(kept + limited + after, kept.size() + limited.size());
+}
+
+void FieldBox::correct(const QString &text, qsizetype cursor)
+{
+    const QScopedValueRollback guard(m_settingText, true);
+    setText(text);
+    setCursorPosition(int(cursor));
+}
