@@ -29,7 +29,7 @@ PREFIX ?= $(HOME)/.local/lib/ventolia
 
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 
-.PHONY: all deps windows-deps bench-deps build sanitize-build run test bench install package \
+.PHONY: all deps windows-deps bench-deps build sanitize-build run test soak bench install package \
 	windows test-windows clean
 
 all: build
@@ -66,6 +66,14 @@ run: build
 test: build sanitize-build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --parallel $(JOBS)
 	ctest --test-dir $(SANITIZE_DIR) --output-on-failure --parallel $(JOBS)
+
+# The generated sessions of `make test` (tests/tst_sessions.cpp), with a new
+# random seed after each, for SOAK_SECONDS; a failure prints its seed, which
+# VENTOLIA_SESSION_SEED=<seed> runs again.
+SOAK_SECONDS ?= 600
+soak: build
+	cd $(BUILD_DIR)/tests && VENTOLIA_SOAK_SECONDS=$(SOAK_SECONDS) \
+		QT_QPA_PLATFORM=offscreen:configfile=large.json ./tst_sessions
 
 # Not part of `make test`: figures, not pass or fail. Run from the build
 # folder, which lies on a real disk, so that flushes cost what they cost.

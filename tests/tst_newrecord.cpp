@@ -264,6 +264,10 @@ void tst_NewRecord::enterOnCancelarCancels()
     QCOMPARE(nombre(), u"Ana            "_s);
     QCOMPARE(counterText(), u"Registro 1/3"_s);
     QCOMPARE(DataFiles::read(dataFilePath()), DataFiles::threeRecords());
+    // "Nuevo", the default while it had the focus, stays the default once it loses it.
+    press(Qt::Key_Tab);
+    press(Qt::Key_Return);
+    QVERIFY(inNewRecordMode());
 }
 
 void tst_NewRecord::escapeCancelsWhereverTheFocusIs_data()

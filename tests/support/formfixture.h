@@ -27,18 +27,18 @@ public:
 
     // Loads and shows the window as the program does, and waits until it
     // has the keyboard focus.
-    bool start()
+    bool start(std::chrono::milliseconds limit = waitLimit)
     {
-        m_form = std::make_unique<frmVentolia>(directory(), waitLimit);
+        m_form = std::make_unique<frmVentolia>(directory(), limit);
         if (!m_form->Form_Load())
             return false;
         m_form->show();
         return QTest::qWaitForWindowActive(m_form.get());
     }
 
-    bool startWith(const QByteArray &fileBytes)
+    bool startWith(const QByteArray &fileBytes, std::chrono::milliseconds limit = waitLimit)
     {
-        return DataFiles::write(dataFilePath(), fileBytes) && start();
+        return DataFiles::write(dataFilePath(), fileBytes) && start(limit);
     }
 
 private:

@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+
 // A modal message box would block a test: while a catcher lives, every one
 // that opens is closed as soon as it is shown, and its text kept. Where
 // catchers are nested, the latest made acts alone. One that expects no
@@ -27,6 +29,8 @@ public:
     QStringList texts() const { return m_texts; }
     // Keeps each box open this long, for a test to see what happens meanwhile.
     void keepOpenFor(int milliseconds) { m_openFor = milliseconds; }
+    // Where set, answers each box as it is shown, instead of closing it.
+    std::function<void(QMessageBox *)> answer;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -37,7 +41,10 @@ protected:
         m_texts.append(box->text());
         if (!m_expected)
             QTest::qFail(qPrintable(QStringLiteral("unexpected message: ") + box->text()), __FILE__, __LINE__);
-        QTimer::singleShot(m_openFor, box, [box] { box->done(QMessageBox::Ok); });
+        if (answer)
+            answer(box);
+        else
+            QTimer::singleShot(m_openFor, box, [box] { box->done(QMessageBox::Ok); });
         return false;
     }
 

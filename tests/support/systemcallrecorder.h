@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -23,11 +24,22 @@
 // while it lives. Each wrapper calls the function that it replaced, then
 // records the call: its name ("open", "stat", "read", "write", "resize",
 // "lock", "unlock", "flush", "flush folder") and the file or folder that the
-// call was made on, as the system names it. Each name in failAfter makes
-// the next call of that name fail once it has been made, as a failing disk
-// would fail it (EIO, ERROR_WRITE_FAULT); "name:held" makes it fail as a
-// call on what another program holds does (EAGAIN, ERROR_LOCK_VIOLATION),
-// and "name:<number>" with that errno or Windows error code.
+// call was made on, as the system names it. Each entry of failAfter meets
+// the next call of its name once, as "name[@save][:how]":
+//   name           the call is made, then fails as a failing disk fails it
+//                  (EIO, ERROR_WRITE_FAULT): a write has reached the file;
+//   name:held      the same, as a call on what another program holds fails
+//                  (EAGAIN, ERROR_LOCK_VIOLATION); name:<number> with that
+//                  errno or Windows error code;
+//   name:short     a read or write made for half of what it asks (at least a
+//                  byte), as the system may;
+//   name:nothing   a read or write that is not made and says 0 bytes, with
+//                  no error;
+//   name:refused:<number>  not made, failing with that code, as a write past
+//                  a file-size limit or onto a full disk is;
+//   name@save      only a call made while this process holds the file's
+//                  lock: a save's, never a browse's.
+// fired() lists the entries that have met their call, in order.
 class SystemCallRecorder
 {
 public:
@@ -37,6 +49,7 @@ public:
         QString target; // the file or folder, in the system's own separators
         qint64 size;    // at a flush: the file's size as the call saw it;
                         // at a read or a write: the bytes asked for
+        bool failed = false; // or did nothing
     };
 
     SystemCallRecorder() : m_saved(PlatformFile::systemCalls())
@@ -79,43 +92,79 @@ public:
         }
         return names;
     }
+    QStringList fired() const { return m_fired; }
 
-    QStringList failAfter; // the calls to fail, one call for each name
+    QStringList failAfter; // the calls to fail, one call for each entry
     // Called after each call is recorded, while the platform file waits for it.
     std::function<void(const Call &)> onCall;
 
 private:
+    // What a call of a read or a write is made as.
+    enum class Making { Whole, Half, Not };
+
     static SystemCallRecorder *&instance()
     {
         static SystemCallRecorder *recorder = nullptr;
         return recorder;
     }
     static const PlatformFile::SystemCalls &real() { return instance()->m_saved; }
-    // Records a call that has been made; the error that it is to fail
-    // with, if any.
-    static std::optional<qint64> recorded(const char *name, const QString &target, qint64 size,
-                                          qint64 fault, qint64 heldElsewhere)
+
+    // The first entry of failAfter that meets this call, with its "how"; an
+    // entry that changes how the call is made is taken before the call, any
+    // other once it has been made.
+    static std::optional<QString> take(const QString &name, qintptr handle, bool beforeTheCall)
     {
         SystemCallRecorder *recorder = instance();
-        const Call call{ QLatin1String(name), target, size };
-        recorder->m_calls.append(call);
-        if (recorder->onCall)
-            recorder->onCall(call);
         for (qsizetype i = 0; i < recorder->failAfter.size(); ++i) {
-            const QStringList failure = recorder->failAfter.at(i).split(u':');
-            if (failure.first() != call.name)
+            const QString entry = recorder->failAfter.at(i);
+            const QString callName = entry.section(u':', 0, 0);
+            if (callName != name && !(callName == name + QLatin1String("@save") && recorder->m_locked.value(handle)))
                 continue;
+            const QString how = entry.section(u':', 1);
+            const bool changesTheCall = how == u"short" || how == u"nothing" || how.startsWith(u"refused:");
+            if (changesTheCall != beforeTheCall)
+                return std::nullopt;
             recorder->failAfter.removeAt(i);
-            if (failure.size() == 1)
-                return fault;
-            return failure.last() == u"held" ? heldElsewhere : failure.last().toLongLong();
+            recorder->m_fired << entry;
+            return how;
         }
         return std::nullopt;
     }
+    // How a read or a write is to be made; *error is set where it is not made
+    // and fails.
+    static Making making(const char *name, qintptr handle, std::optional<qint64> *error)
+    {
+        const std::optional<QString> how = take(QLatin1String(name), handle, true);
+        instance()->m_metBefore = how.has_value();
+        if (how && how->startsWith(u"refused:"))
+            *error = how->section(u':', 1).toLongLong();
+        return !how ? Making::Whole : *how == u"short" ? Making::Half : Making::Not;
+    }
+    static qint64 lengthFor(Making how, qint64 length) { return how == Making::Half ? qMax<qint64>(length / 2, 1) : length; }
+    // Records a call that has been made, or refused before it was made
+    // (refusal); the error that it is to fail with, if any.
+    static std::optional<qint64> recorded(const char *name, qintptr handle, qint64 size, bool succeeded,
+                                          std::optional<qint64> refusal, qint64 fault, qint64 heldElsewhere)
+    {
+        SystemCallRecorder *recorder = instance();
+        Call call{ QLatin1String(name), targetOf(handle), size };
+        recorder->m_calls.append(call);
+        if (recorder->onCall)
+            recorder->onCall(call);
+        std::optional<qint64> failure = refusal;
+        const bool met = std::exchange(recorder->m_metBefore, false); // one entry for each call
+        if (const std::optional<QString> how = met ? std::nullopt : take(call.name, handle, false))
+            failure = how->isEmpty() ? fault : *how == u"held" ? heldElsewhere : how->toLongLong();
+        recorder->m_calls.last().failed = failure || !succeeded;
+        if (call.name == u"unlock" || (call.name == u"lock" && !recorder->m_calls.last().failed))
+            recorder->m_locked[handle] = call.name == u"lock";
+        return failure;
+    }
 
 #ifdef Q_OS_WIN
-    static QString targetOf(HANDLE handle)
+    static QString targetOf(qintptr key)
     {
+        const HANDLE handle = HANDLE(key);
         wchar_t path[MAX_PATH * 2];
         const DWORD length = GetFinalPathNameByHandleW(handle, path, DWORD(std::size(path)), 0);
         const QString name = QString::fromWCharArray(path, int(length));
@@ -127,14 +176,28 @@ private:
         return real().getFileSize(handle, &bytes) ? bytes.QuadPart : -1;
     }
     // The system's reason for the last failure stays the one the call gave.
-    static BOOL record(const char *name, HANDLE handle, BOOL succeeded, qint64 size = -1)
+    static BOOL record(const char *name, HANDLE handle, BOOL succeeded, qint64 size = -1,
+                       std::optional<qint64> refusal = std::nullopt)
     {
         const DWORD error = GetLastError();
         const std::optional<qint64> failure =
-                recorded(name, targetOf(handle), qstrcmp(name, "flush") == 0 ? sizeOf(handle) : size,
-                         ERROR_WRITE_FAULT, ERROR_LOCK_VIOLATION);
+                recorded(name, qintptr(handle), qstrcmp(name, "flush") == 0 ? sizeOf(handle) : size, succeeded,
+                         refusal, ERROR_WRITE_FAULT, ERROR_LOCK_VIOLATION);
         SetLastError(failure ? DWORD(*failure) : error);
         return failure ? FALSE : succeeded;
+    }
+    // ReadFile and WriteFile, made as failAfter says.
+    template<typename Call>
+    static BOOL transfer(const char *name, HANDLE handle, DWORD length, LPDWORD count, Call call)
+    {
+        std::optional<qint64> refusal;
+        const Making how = making(name, qintptr(handle), &refusal);
+        if (how == Making::Not)
+            *count = 0;
+        const BOOL made = how == Making::Not ? !refusal : call(DWORD(lengthFor(how, length)));
+        const BOOL result = record(name, handle, made, length, refusal);
+        instance()->m_calls.last().failed |= how == Making::Not; // it did nothing
+        return result;
     }
     static HANDLE WINAPI createFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                     DWORD disposition, DWORD flags, HANDLE model)
@@ -150,11 +213,13 @@ private:
     }
     static BOOL WINAPI readFile(HANDLE handle, LPVOID buffer, DWORD length, LPDWORD count, LPOVERLAPPED place)
     {
-        return record("read", handle, real().readFile(handle, buffer, length, count, place), length);
+        return transfer("read", handle, length, count,
+                        [&](DWORD part) { return real().readFile(handle, buffer, part, count, place); });
     }
     static BOOL WINAPI writeFile(HANDLE handle, LPCVOID buffer, DWORD length, LPDWORD count, LPOVERLAPPED place)
     {
-        return record("write", handle, real().writeFile(handle, buffer, length, count, place), length);
+        return transfer("write", handle, length, count,
+                        [&](DWORD part) { return real().writeFile(handle, buffer, part, count, place); });
     }
     static BOOL WINAPI setFileInformation(HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID information,
                                           DWORD length)
@@ -184,7 +249,7 @@ private:
         return record("unlock", handle, real().unlockFile(handle, reserved, low, high, place));
     }
 #else
-    static QString targetOf(int descriptor)
+    static QString targetOf(qintptr descriptor)
     {
 #ifdef Q_OS_LINUX
         char path[4096];
@@ -203,13 +268,26 @@ private:
     }
     // The system's reason for the last failure stays the one the call gave.
     template<typename Result>
-    static Result record(const char *name, int descriptor, Result result, qint64 size = -1)
+    static Result record(const char *name, int descriptor, Result result, qint64 size = -1,
+                         std::optional<qint64> refusal = std::nullopt)
     {
         const int error = errno;
-        const std::optional<qint64> failure = recorded(
-                name, targetOf(descriptor), qstrcmp(name, "flush") == 0 ? sizeOf(descriptor) : size, EIO, EAGAIN);
+        const std::optional<qint64> failure =
+                recorded(name, descriptor, qstrcmp(name, "flush") == 0 ? sizeOf(descriptor) : size,
+                         result >= 0, refusal, EIO, EAGAIN);
         errno = failure ? int(*failure) : error;
         return failure ? Result(-1) : result;
+    }
+    // pread and pwrite, made as failAfter says.
+    template<typename Call>
+    static ssize_t transfer(const char *name, int descriptor, size_t length, Call call)
+    {
+        std::optional<qint64> refusal;
+        const Making how = making(name, descriptor, &refusal);
+        const ssize_t made = how == Making::Not ? (refusal ? -1 : 0) : call(size_t(lengthFor(how, qint64(length))));
+        const ssize_t result = record(name, descriptor, made, qint64(length), refusal);
+        instance()->m_calls.last().failed |= how == Making::Not; // it did nothing
+        return result;
     }
     static int fstat(int descriptor, struct stat *status)
     {
@@ -217,11 +295,13 @@ private:
     }
     static ssize_t pread(int descriptor, void *buffer, size_t length, off_t offset)
     {
-        return record("read", descriptor, real().pread(descriptor, buffer, length, offset), qint64(length));
+        return transfer("read", descriptor, length,
+                        [&](size_t part) { return real().pread(descriptor, buffer, part, offset); });
     }
     static ssize_t pwrite(int descriptor, const void *buffer, size_t length, off_t offset)
     {
-        return record("write", descriptor, real().pwrite(descriptor, buffer, length, offset), qint64(length));
+        return transfer("write", descriptor, length,
+                        [&](size_t part) { return real().pwrite(descriptor, buffer, part, offset); });
     }
     static int ftruncate(int descriptor, off_t length)
     {
@@ -238,6 +318,9 @@ private:
 
     const PlatformFile::SystemCalls m_saved;
     QList<Call> m_calls;
+    QStringList m_fired;
+    bool m_metBefore = false; // the call being made has met its entry
+    QHash<qintptr, bool> m_locked; // whether a handle of this process holds the file's lock
 };
 
 // Whether another handle could take a shared lock over every byte that
