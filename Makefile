@@ -11,8 +11,10 @@ JOBS ?= $(shell nproc)
 # desktop-file-utils: the launcher is validated by the tests.
 # qt6-translations-l10n: Qt's Spanish texts, compiled into the program.
 # python3: the package's archiver, which gives the same bytes for the same files.
+# locales and libc-l10n: a Spanish locale, which the tests make, and the C
+# library's Spanish texts.
 PACKAGES := cmake make g++ clang libclang-rt-dev qt6-base-dev qt6-translations-l10n fonts-dejavu-core \
-	fonts-cantarell libbenchmark-dev desktop-file-utils python3
+	fonts-cantarell libbenchmark-dev desktop-file-utils python3 locales libc-l10n
 
 # The Windows program: Debian's qt6-base source (dpkg-dev, xz-utils) built
 # with mingw-w64 (ninja-build), and Wine to run what the build and the

@@ -28,7 +28,7 @@ void count(benchmark::State &state, const BenchFolder &folder)
 {
     for (auto _ : state) {
         RecordFile file(folder.dataFilePath());
-        orDie(file.open(), file);
+        orDie(file.open(RecordFile::Access::Read), file);
         benchmark::DoNotOptimize(file.countRecords());
         file.close();
     }
@@ -55,7 +55,7 @@ void readRecord(benchmark::State &state)
     AddressRecord record;
     for (auto _ : state) {
         RecordFile file(folder.dataFilePath());
-        orDie(file.open(), file);
+        orDie(file.open(RecordFile::Access::Read), file);
         orDie(file.readRecord(number, record), file);
         file.close();
     }
@@ -69,7 +69,7 @@ void appendDurably(benchmark::State &state)
     const AddressRecord record = newContact();
     for (auto _ : state) {
         RecordFile file(folder.dataFilePath());
-        orDie(file.open(), file);
+        orDie(file.open(RecordFile::Access::ReadWrite), file);
         orDie(file.appendRecord(record).has_value(), file);
         file.close();
     }
@@ -83,7 +83,7 @@ void appendWithoutFlush(benchmark::State &state)
     const AddressRecord record = newContact();
     for (auto _ : state) {
         RecordFile file(folder.dataFilePath());
-        orDie(file.open(), file);
+        orDie(file.open(RecordFile::Access::ReadWrite), file);
         orDie(file.writeRecord(1001, record), file);
         file.close();
     }

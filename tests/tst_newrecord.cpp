@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -124,7 +125,8 @@ bool tst_NewRecord::inBrowseMode() const
 bool tst_NewRecord::hold(QFile &holder) const
 {
     QString reason;
-    return PlatformFile::open(holder, dataFilePath(), false, &reason, &reason) == PlatformFile::Outcome::Done
+    return PlatformFile::open(holder, dataFilePath(), PlatformFile::Access::ReadWrite, false, &reason, &reason)
+                    == PlatformFile::Outcome::Done
             && PlatformFile::tryLock(holder, &reason) == PlatformFile::Outcome::Done;
 }
 
@@ -346,7 +348,7 @@ void tst_NewRecord::tabOrderInEachMode()
 void tst_NewRecord::enteredTextIsOneLineOfTheFieldWidth_data()
 {
     QTest::addColumn<QString>("box");
-    QTest::addColumn<bool>("pasted"); // else typed, key by key
+    QTest::addColumn<QString>("route"); // typed key by key, pasted, composed, dropped, or a screen reader's
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QByteArray>("stored");
@@ -356,36 +358,38 @@ void tst_NewRecord::enteredTextIsOneLineOfTheFieldWidth_data()
         QString typed;
         for (int i = 0; i < field.width; ++i)
             typed += QChar(u'a' + i % 26);
-        QTest::newRow(qPrintable(field.boxName())) << field.boxName() << false << typed + u'z' << typed
+        QTest::newRow(qPrintable(field.boxName())) << field.boxName() << u"typed"_s << typed + u'z' << typed
                                                    << typed.toLatin1();
     }
     const QString fourteen = u"abcdefghijklmn"_s;
-    QTest::newRow("an emoji is one character") << u"txtNombre"_s << false << fourteen + u"😀"_s
-                                               << fourteen + u"😀"_s << QByteArray("abcdefghijklmn?");
-    QTest::newRow("an emoji past the width") << u"txtNombre"_s << false << fourteen + u"o😀"_s
-                                             << fourteen + u"o"_s << QByteArray("abcdefghijklmno");
-    QTest::newRow("typing after an emoji") << u"txtNombre"_s << false << u"😀"_s + fourteen + u"o"_s
-                                           << u"😀"_s + fourteen << QByteArray("?abcdefghijklmn");
-    QTest::newRow("15 emoji pasted") << u"txtNombre"_s << true << u"😀"_s.repeated(15)
-                                     << u"😀"_s.repeated(15) << QByteArray(15, '?');
-    QTest::newRow("16 emoji pasted") << u"txtNombre"_s << true << u"😀"_s.repeated(16)
-                                     << u"😀"_s.repeated(15) << QByteArray(15, '?');
-    QTest::newRow("lines pasted") << u"txtApellidos"_s << true << u"García\nLópez\r\nPérez"_s
+    QTest::newRow("lines pasted") << u"txtApellidos"_s << u"pasted"_s << u"García\nLópez\r\nPérez"_s
                                   << u"García"_s << QByteArray("Garc\xed" "a");
-    QTest::newRow("a line with its break pasted") << u"txtCalle"_s << true << u"Mayor\r\n"_s
+    QTest::newRow("a line with its break pasted") << u"txtCalle"_s << u"pasted"_s << u"Mayor\r\n"_s
                                                   << u"Mayor"_s << QByteArray("Mayor");
-    QTest::newRow("tab pasted") << u"txtLetra"_s << true << u"B\tizq"_s << u"B izq"_s << QByteArray("B izq");
-    QTest::newRow("control characters pasted") << u"txtCiudad"_s << true << u"Le\x01\x1b\x1fón"_s
+    QTest::newRow("tab pasted") << u"txtLetra"_s << u"pasted"_s << u"B\tizq"_s << u"B izq"_s << QByteArray("B izq");
+    QTest::newRow("control characters pasted") << u"txtCiudad"_s << u"pasted"_s << u"Le\x01\x1b\x1f\u0085ón"_s
                                                << u"León"_s << QByteArray("Le\xf3n");
-    QTest::newRow("paste past the width") << u"txtPortal"_s << true << u"123"_s << u"12"_s << QByteArray("12");
+    QTest::newRow("paste past the width") << u"txtPortal"_s << u"pasted"_s << u"123"_s << u"12"_s << QByteArray("12");
+    QTest::newRow("an accent pasted apart, composed") << u"txtNombre"_s << u"pasted"_s << u"Jose\u0301"_s
+                                                      << u"José"_s << QByteArray("Jos\xe9");
+    QTest::newRow("a character past the width that the file lacks") << u"txtNombre"_s << u"typed"_s
+                                                                     << fourteen + u"😀o"_s << fourteen + u"o"_s
+                                                                     << QByteArray("abcdefghijklmno");
+    // Each route refuses what Windows-1252 lacks, and keeps what it has.
+    for (const QString &route : { u"typed"_s, u"pasted"_s, u"composed"_s, u"dropped"_s, u"accessible"_s }) {
+        QTest::addRow("Łukasz Đoković, %s", qPrintable(route)) << u"txtNombre"_s << route << u"Łukasz Đoković"_s
+                                                               << u"ukasz okovi"_s << QByteArray("ukasz okovi");
+        QTest::addRow("€ ñ œ “” 😀, %s", qPrintable(route)) << u"txtEmail"_s << route << u"€ ñ œ “”😀"_s
+                                                           << u"€ ñ œ “”"_s << QByteArray("\x80 \xf1 \x9c \x93\x94");
+    }
 }
 
-// What is typed or pasted is what is saved, in the field's bytes, and no
-// other field changes.
+// What is entered is what is saved, in the field's bytes, and no other
+// field changes.
 void tst_NewRecord::enteredTextIsOneLineOfTheFieldWidth()
 {
     QFETCH(QString, box);
-    QFETCH(bool, pasted);
+    QFETCH(QString, route);
     QFETCH(QString, input);
     QFETCH(QString, shown);
     QFETCH(QByteArray, stored);
@@ -394,9 +398,23 @@ void tst_NewRecord::enteredTextIsOneLineOfTheFieldWidth()
 
     QLineEdit *target = textBox(form(), box);
     QTest::mouseClick(target, Qt::LeftButton);
-    if (pasted) {
+    if (route == u"pasted") {
         QGuiApplication::clipboard()->setText(input);
         QTest::keySequence(target, QKeySequence::Paste);
+    } else if (route == u"composed") {
+        QInputMethodEvent composed;
+        composed.setCommitString(input);
+        QCoreApplication::sendEvent(target, &composed);
+    } else if (route == u"dropped") {
+        QMimeData dragged;
+        dragged.setText(input);
+        const QPoint place(target->width() / 2, target->height() / 2);
+        QDragEnterEvent enter(place, Qt::CopyAction, &dragged, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(target, &enter);
+        QDropEvent drop(place, Qt::CopyAction, &dragged, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(target, &drop);
+    } else if (route == u"accessible") {
+        QAccessible::queryAccessibleInterface(target)->editableTextInterface()->insertText(0, input);
     } else {
         type(input);
     }

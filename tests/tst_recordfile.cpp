@@ -9,10 +9,12 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <clocale>
 #include <optional>
 
 #ifdef Q_OS_UNIX
@@ -86,31 +88,40 @@ void tst_RecordFile::dataFilePath()
 
 void tst_RecordFile::count_data()
 {
-    QTest::addColumn<qint64>("bytes"); // -1: no file
-    QTest::addColumn<int>("count");    // -1: overflow
+    QTest::addColumn<qint64>("bytes");     // -1: no file
+    QTest::addColumn<qint64>("shrinksTo"); // by another program, once the size is taken; -1: it does not
+    QTest::addColumn<int>("count");        // -1: overflow
 
-    QTest::newRow("no file") << qint64(-1) << 0;
-    QTest::newRow("empty") << qint64(0) << 0;
-    QTest::newRow("254 bytes") << qint64(254) << 0;
-    QTest::newRow("one record") << qint64(255) << 1;
-    QTest::newRow("510 bytes") << qint64(510) << 2;
-    QTest::newRow("600 bytes") << qint64(600) << 2;
-    QTest::newRow("32767 records") << qint64(32767) * 255 << 32767;
-    QTest::newRow("32767 records and a piece") << qint64(32767) * 255 + 254 << 32767;
-    QTest::newRow("32768 records") << qint64(32768) * 255 << -1;
+    QTest::newRow("no file") << qint64(-1) << qint64(-1) << 0;
+    QTest::newRow("empty") << qint64(0) << qint64(-1) << 0;
+    QTest::newRow("254 bytes") << qint64(254) << qint64(-1) << 0;
+    QTest::newRow("one record") << qint64(255) << qint64(-1) << 1;
+    QTest::newRow("510 bytes") << qint64(510) << qint64(-1) << 2;
+    QTest::newRow("600 bytes") << qint64(600) << qint64(-1) << 2;
+    QTest::newRow("32767 records") << qint64(32767) * 255 << qint64(-1) << 32767;
+    QTest::newRow("32767 records and a piece") << qint64(32767) * 255 + 254 << qint64(-1) << 32767;
+    QTest::newRow("32768 records") << qint64(32768) * 255 << qint64(-1) << -1;
+    QTest::newRow("1000 records cut to 2 as they are counted") << qint64(1000) * 255 << qint64(510) << 2;
 }
 
 void tst_RecordFile::count()
 {
     QFETCH(qint64, bytes);
+    QFETCH(qint64, shrinksTo);
     QFETCH(int, count);
 
     if (bytes >= 0)
         QVERIFY(DataFiles::write(m_path, QByteArray(bytes, ' ')));
 
     RecordFile recordFile(m_path);
-    QVERIFY2(recordFile.open(RecordFile::CreateIfMissing), qPrintable(recordFile.errorString()));
+    QVERIFY2(recordFile.open(RecordFile::Access::Read, RecordFile::CreateIfMissing),
+             qPrintable(recordFile.errorString()));
     QVERIFY(QFile::exists(m_path));
+    SystemCallRecorder recorder;
+    recorder.onCall = [&](const SystemCallRecorder::Call &call) {
+        if (call.name == u"stat" && shrinksTo >= 0 && QFileInfo(m_path).size() > shrinksTo)
+            QVERIFY(QFile::resize(m_path, bytes = shrinksTo));
+    };
     const std::optional<qint16> counted = recordFile.countRecords();
     if (count < 0) {
         QVERIFY(!counted);
@@ -130,7 +141,7 @@ void tst_RecordFile::readsEachRecordAtItsPlace()
     QVERIFY(DataFiles::write(m_path, bytes));
 
     RecordFile file(m_path);
-    QVERIFY(file.open());
+    QVERIFY(file.open(RecordFile::Access::Read));
     AddressRecord record;
     for (qint16 number : { 2, 3, 1 }) {
         QVERIFY2(file.readRecord(number, record), qPrintable(file.errorString()));
@@ -182,7 +193,7 @@ void tst_RecordFile::recordLandsAtItsPlace()
     AddressRecord record;
     record.setField(AddressRecord::Nombre, u"Núñez"_s);
     RecordFile file(m_path);
-    QVERIFY(file.open());
+    QVERIFY(file.open(RecordFile::Access::ReadWrite));
     QCOMPARE(file.countRecords(), std::optional<qint16>(number - 1));
     SystemCallRecorder recorder;
     bool recordsReadable = false;
@@ -283,7 +294,7 @@ void tst_RecordFile::failedAppendLeavesTheFileAsItWas()
         QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner));
 
     RecordFile file(m_path, { std::chrono::milliseconds(500), {} });
-    QVERIFY(file.open());
+    QVERIFY(file.open(RecordFile::Access::ReadWrite));
     SystemCallRecorder recorder;
     QElapsedTimer held;
     held.start();
@@ -366,7 +377,7 @@ void tst_RecordFile::newFileIsMadeDurableWhereItLands()
     recorder.failAfter = QStringList{ fault };
 
     RecordFile file(m_path);
-    const bool opened = file.open(RecordFile::CreateIfMissing);
+    const bool opened = file.open(RecordFile::Access::ReadWrite, RecordFile::CreateIfMissing);
     QFile::setPermissions(landsIn, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY2(opened, qPrintable(file.errorString()));
     QVERIFY(QFile::exists(landsIn + u"/Ventolia.dat"_s));
@@ -422,7 +433,7 @@ void tst_RecordFile::heldElsewhere()
     AddressRecord record;
     if (hold == u"lock") {
         RecordFile reader(m_path);
-        QVERIFY(reader.open());
+        QVERIFY(reader.open(RecordFile::Access::Read));
         QVERIFY2(reader.readRecord(2, record), qPrintable(reader.errorString()));
         QCOMPARE(record.bytes(), DataFiles::threeRecords().mid(255, 255));
     }
@@ -432,7 +443,7 @@ void tst_RecordFile::heldElsewhere()
                                  if (++waits == 3 && letGo)
                                      held.letGo();
                              } });
-    const bool saved = file.open() && file.appendRecord(record);
+    const bool saved = file.open(RecordFile::Access::ReadWrite) && file.appendRecord(record);
     held.letGo();
 
     QVERIFY(waits >= 3);
@@ -449,7 +460,7 @@ void tst_RecordFile::newFileIsForItsOwnerOnly()
 #else
     const mode_t savedMask = umask(0);
     RecordFile file(m_path);
-    const bool opened = file.open(RecordFile::CreateIfMissing);
+    const bool opened = file.open(RecordFile::Access::ReadWrite, RecordFile::CreateIfMissing);
     umask(savedMask);
     QVERIFY(opened);
 
@@ -468,7 +479,7 @@ void tst_RecordFile::existingFileKeepsItsPermissions()
     QVERIFY(chmod(QFile::encodeName(m_path).constData(), 0664) == 0);
 
     RecordFile file(m_path);
-    QVERIFY(file.open());
+    QVERIFY(file.open(RecordFile::Access::ReadWrite));
     QVERIFY(file.appendRecord(AddressRecord()));
     file.close();
 
@@ -511,6 +522,10 @@ void tst_RecordFile::failuresNameOperationPathAndReason_data()
     const QString tooLong = u"la ruta del archivo es demasiado larga"_s;
     const QString openFiles = u"hay demasiados archivos abiertos"_s;
     const QString memory = u"no hay memoria suficiente"_s;
+    const QString connection = u"se ha perdido la conexión con la carpeta de red"_s;
+    const QString gone = u"la unidad ya no está disponible"_s;
+    const QString unsupported = u"la unidad no permite esta operación"_s;
+    const QString locks = u"la unidad no permite bloquear el archivo"_s;
     const auto read = [](const char *code, qint64 number, const QString &words) {
         QTest::newRow(code) << u"read failing %1"_s.arg(number)
                             << u"^No se pudo leer el registro 1 del archivo de datos «%1»: "_s + words + u"\\.$"_s;
@@ -527,9 +542,18 @@ void tst_RecordFile::failuresNameOperationPathAndReason_data()
     read("ERROR_FILENAME_EXCED_RANGE", ERROR_FILENAME_EXCED_RANGE, tooLong);
     read("ERROR_TOO_MANY_OPEN_FILES", ERROR_TOO_MANY_OPEN_FILES, openFiles);
     read("ERROR_NOT_ENOUGH_MEMORY", ERROR_NOT_ENOUGH_MEMORY, memory);
-    read("ERROR_NETNAME_DELETED", ERROR_NETNAME_DELETED, u"se ha perdido la conexión con la carpeta de red"_s);
-    read("ERROR_INVALID_FUNCTION, no words of ours", ERROR_INVALID_FUNCTION,
-         u"error %1 del sistema \\([^)]+\\)"_s.arg(ERROR_INVALID_FUNCTION));
+    read("ERROR_NETNAME_DELETED", ERROR_NETNAME_DELETED, connection);
+    read("ERROR_BAD_NETPATH", ERROR_BAD_NETPATH, connection);
+    read("ERROR_UNEXP_NET_ERR", ERROR_UNEXP_NET_ERR, connection);
+    read("ERROR_DEV_NOT_EXIST", ERROR_DEV_NOT_EXIST, connection);
+    read("ERROR_NOT_READY", ERROR_NOT_READY, gone);
+    read("ERROR_DEVICE_NOT_CONNECTED", ERROR_DEVICE_NOT_CONNECTED, gone);
+    read("ERROR_INVALID_FUNCTION", ERROR_INVALID_FUNCTION, unsupported);
+    read("ERROR_NOT_SUPPORTED", ERROR_NOT_SUPPORTED, unsupported);
+    read("ERROR_LOCK_FAILED", ERROR_LOCK_FAILED, locks);
+    // Wine takes its language from the environment it starts in: LANG=C.
+    read("ERROR_INVALID_PARAMETER, no words of ours, in English", ERROR_INVALID_PARAMETER,
+         u"error %1 del sistema"_s.arg(ERROR_INVALID_PARAMETER));
 #else
     read("EACCES", EACCES, permission);
     read("EPERM", EPERM, permission);
@@ -545,9 +569,45 @@ void tst_RecordFile::failuresNameOperationPathAndReason_data()
     read("EMFILE", EMFILE, openFiles);
     read("ENFILE", ENFILE, openFiles);
     read("ENOMEM", ENOMEM, memory);
-    read("EXDEV, no words of ours", EXDEV, u"error %1 del sistema \\([^)]+\\)"_s.arg(EXDEV));
+    read("ESTALE", ESTALE, connection);
+    read("ENOTCONN", ENOTCONN, connection);
+    read("ETIMEDOUT", ETIMEDOUT, connection);
+    read("ENODEV", ENODEV, gone);
+    read("ENXIO", ENXIO, gone);
+    read("EINVAL", EINVAL, unsupported);
+    read("ENOTSUP", ENOTSUP, unsupported);
+    read("ENOLCK", ENOLCK, locks);
+    // The system's own words only where they are Spanish.
+    QTest::newRow("EXDEV, no words of ours, LANG=C")
+            << u"read failing %1 C"_s.arg(EXDEV)
+            << u"^No se pudo leer el registro 1 del archivo de datos «%1»: error "_s + QString::number(EXDEV)
+                    + u" del sistema\\.$"_s;
+    for (const char *language : { "fr_FR.UTF-8", "es_AR.UTF-8 missing" }) {
+        QTest::addRow("EXDEV, no words of ours, LANG=%s", language)
+                << u"read failing %1 "_s.arg(EXDEV) + QLatin1String(language)
+                << u"^No se pudo leer el registro 1 del archivo de datos «%1»: error "_s + QString::number(EXDEV)
+                        + u" del sistema\\.$"_s;
+    }
+    QTest::newRow("EXDEV, no words of ours, LANG=es_ES.UTF-8")
+            << u"read failing %1 es_ES.UTF-8"_s.arg(EXDEV)
+            << u"^No se pudo leer el registro 1 del archivo de datos «%1»: error "_s + QString::number(EXDEV)
+                    + u" del sistema \\(Enlace cruzado entre dispositivos no permitido\\)\\.$"_s;
 #endif
 }
+
+#ifdef Q_OS_UNIX
+// The system may lack the locale: it is made in a folder of the test's own,
+// where the C library finds it through LOCPATH.
+static bool makeLocale(const QString &name)
+{
+    static QTemporaryDir folder;
+    const QString made = folder.filePath(name);
+    if (!QFileInfo::exists(made))
+        QProcess::execute(u"localedef"_s, { u"-i"_s, name.section(u'.', 0, 0), u"-f"_s, name.section(u'.', 1), made });
+    qputenv("LOCPATH", QFile::encodeName(folder.path()));
+    return QFileInfo::exists(made);
+}
+#endif
 
 // A message ends in the system's reason, told in our words, never in an
 // empty or unknown one. The file holds two records and a piece of a third;
@@ -567,12 +627,25 @@ void tst_RecordFile::failuresNameOperationPathAndReason()
 
     RecordFile file(path);
     AddressRecord record;
-    bool succeeded = file.open(operation == u"create" ? RecordFile::CreateIfMissing : RecordFile::MustExist);
+    bool succeeded = file.open(operation == u"write" ? RecordFile::Access::ReadWrite : RecordFile::Access::Read,
+                               operation == u"create" ? RecordFile::CreateIfMissing : RecordFile::MustExist);
     std::optional<SystemCallRecorder> recorder;
+    const QString language = operation.section(u' ', 3, 3); // of the desktop, as its session sets it
+    const bool missing = operation.section(u' ', 4) == u"missing"; // the system lacks the locale
     if (operation.startsWith(u"read failing")) {
-        recorder.emplace().failAfter = QStringList{ u"read:"_s + operation.section(u' ', 2) };
+        recorder.emplace().failAfter = QStringList{ u"read:"_s + operation.section(u' ', 2, 2) };
         operation = u"read 1"_s;
     }
+#ifdef Q_OS_UNIX
+    if (!language.isEmpty()) { // the rows that follow set their own
+        qunsetenv("LC_ALL");
+        qunsetenv("LC_MESSAGES");
+        qputenv("LANG", language.toLatin1());
+        QVERIFY(language == u"C" || missing || makeLocale(language));
+        setlocale(LC_ALL, "C"); // where the locale is missing, as a program starts
+        setlocale(LC_ALL, "");
+    }
+#endif
     if (succeeded && operation.startsWith(u"read"))
         succeeded = file.readRecord(qint16(operation.mid(5).toInt()), record);
     if (succeeded && operation == u"count") {

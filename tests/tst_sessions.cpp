@@ -7,6 +7,7 @@
 // the starting bytes and exactly those records, each once, in order.
 
 #include "data/platformfile.h"
+#include "data/windows1252.h"
 
 #include "datafiles.h"
 #include "fields.h"
@@ -324,7 +325,8 @@ private:
             at(0, [=] {
                 QString reason;
                 if (m_holder.isOpen()
-                    || PlatformFile::open(m_holder, m_fixture.dataFilePath(), false, &reason, &reason)
+                    || PlatformFile::open(m_holder, m_fixture.dataFilePath(), PlatformFile::Access::ReadWrite,
+                                          false, &reason, &reason)
                                != PlatformFile::Outcome::Done
                     || PlatformFile::tryLock(m_holder, &reason) != PlatformFile::Outcome::Done)
                     return;
@@ -452,8 +454,9 @@ private:
             shown.setBytes(file.mid((m_shown - 1) * 255, 255));
         for (int i = 0; i < 15; ++i) {
             const QString text = texts()[i];
-            if (newRecordMode() && (QStringView(text).toUcs4().size() > Fields::all[i].width
-                                    || text.contains(QRegularExpression(u"[\\x00-\\x1f]"_s))))
+            if (newRecordMode() && (text.size() > Fields::all[i].width
+                                    || text.contains(QRegularExpression(u"[\\x00-\\x1f\\x7f-\\x9f]"_s))
+                                    || !std::all_of(text.begin(), text.end(), Windows1252::holds)))
                 fail(u"%1 holds what no key can put there: \"%2\""_s.arg(Fields::all[i].boxName(), text));
             else if (!newRecordMode() && text != (showable ? shown.field(AddressRecord::Field(i)) : QString()))
                 fail(u"%1 shows \"%2\", not the record's field"_s.arg(Fields::all[i].boxName(), text));

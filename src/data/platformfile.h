@@ -33,14 +33,21 @@ QString programDirectory();
 // instead of ending the process.
 void failWritesPastSizeLimit();
 
-// Opens the regular file at path into file (which closes it), for reading
-// and writing, or for reading alone where writing is refused; then
-// *readOnlyReason says why. With create, a missing file is created (on a
-// POSIX system for its owner alone) and made durable where that can be done:
-// a folder that cannot be flushed is no reason to fail. Another program
-// holds the file where it has a lease on it (Linux), or has opened it
-// without sharing or locked what the open needs (Windows).
-Outcome open(QFile &file, const QString &path, bool create, QString *readOnlyReason, QString *reason);
+// What an open is for. Reading needs read access alone, so that another
+// program that only reads the file (a lease for reading, a share for
+// reading) is no reason to wait.
+enum class Access { Read, ReadWrite };
+
+// Opens the regular file at path into file (which closes it): for reading;
+// or for reading and writing, and for reading alone where writing is
+// refused, then *readOnlyReason says why. With create, a missing file is
+// created, open for reading and writing (on a POSIX system for its owner
+// alone), and made durable where that can be done: a folder that cannot be
+// flushed is no reason to fail. Another program holds the file where it
+// has a lease on it that the open breaks (Linux), or has opened it without
+// sharing what the open needs, or locked what the open needs (Windows).
+Outcome open(QFile &file, const QString &path, Access access, bool create, QString *readOnlyReason,
+             QString *reason);
 
 // The open file's size in bytes, or nothing where the system cannot tell.
 std::optional<qint64> size(QFile &file, QString *reason);

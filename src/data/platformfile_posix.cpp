@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,7 +49,36 @@ constexpr Answer answers[] = {
     { ENFILE, Outcome::Failed, SystemReason::TooManyOpenFiles },
     { ENOMEM, Outcome::Failed, SystemReason::OutOfMemory },
     { ESTALE, Outcome::Failed, SystemReason::ConnectionLost }, // a network file system's file
+    { ENOTCONN, Outcome::Failed, SystemReason::ConnectionLost },
+    { ETIMEDOUT, Outcome::Failed, SystemReason::ConnectionLost },
+    { ENODEV, Outcome::Failed, SystemReason::DeviceGone }, // a drive taken out
+    { ENXIO, Outcome::Failed, SystemReason::DeviceGone },
+    { EINVAL, Outcome::Failed, SystemReason::NotSupported }, // a flush that the file system lacks
+    { ENOTSUP, Outcome::Failed, SystemReason::NotSupported },
+    { ENOLCK, Outcome::Failed, SystemReason::NoLocks }, // locks on a network file system
 };
+
+// The system's own text for an error, only where it is in Spanish: where
+// the user's language for messages is Spanish and the C library has words
+// in it, which differ from those of the C locale. No English word reaches
+// the user.
+QString systemText(int error)
+{
+    const char *language = nullptr;
+    for (const char *variable : { "LC_ALL", "LC_MESSAGES", "LANG" }) {
+        language = std::getenv(variable);
+        if (language && *language)
+            break;
+    }
+    if (!language || std::strncmp(language, "es", 2) != 0)
+        return {};
+    const QString text = QString::fromLocal8Bit(std::strerror(error));
+    const locale_t c = ::newlocale(LC_ALL_MASK, "C", locale_t(0));
+    const QString inC = c ? QString::fromLocal8Bit(::strerror_l(error, c)) : text;
+    if (c)
+        ::freelocale(c);
+    return text == inC ? QString() : text;
+}
 
 Outcome outcomeOf(int error, QString *reason)
 {
@@ -58,7 +88,7 @@ Outcome outcomeOf(int error, QString *reason)
             return answer.outcome;
         }
     }
-    *reason = describeUnknown(error, QString::fromLocal8Bit(std::strerror(error)));
+    *reason = describeUnknown(error, systemText(error));
     return Outcome::Failed;
 }
 
@@ -214,24 +244,33 @@ void failWritesPastSizeLimit()
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-Outcome open(QFile &file, const QString &path, bool create, QString *readOnlyReason, QString *reason)
+Outcome open(QFile &file, const QString &path, Access access, bool create, QString *readOnlyReason,
+             QString *reason)
 {
     const QByteArray name = systemName(path);
     // Neither a FIFO's open waits for a writer, nor the open of a file that
     // another program has a lease on for the lease to be broken: both fail
     // at once, and the lease is waited out by the caller, busy. A regular
-    // file is otherwise opened as without O_NONBLOCK.
+    // file is otherwise opened as without O_NONBLOCK. An open for reading
+    // breaks only a lease for writing.
     const int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    QIODevice::OpenMode mode = QIODevice::ReadWrite;
-    int descriptor = ::open(name.constData(), flags | O_RDWR);
-    if (descriptor < 0 && (errno == EACCES || errno == EROFS)) {
-        outcomeOf(errno, readOnlyReason);
-        mode = QIODevice::ReadOnly;
-        descriptor = ::open(name.constData(), flags | O_RDONLY);
+    QIODevice::OpenMode mode = QIODevice::ReadOnly;
+    int descriptor = -1;
+    if (access == Access::ReadWrite) {
+        mode = QIODevice::ReadWrite;
+        descriptor = ::open(name.constData(), flags | O_RDWR);
+        if (descriptor < 0 && (errno == EACCES || errno == EROFS)) {
+            outcomeOf(errno, readOnlyReason);
+            mode = QIODevice::ReadOnly;
+        }
     }
+    if (mode == QIODevice::ReadOnly)
+        descriptor = ::open(name.constData(), flags | O_RDONLY);
     const bool creating = descriptor < 0 && errno == ENOENT && create;
-    if (creating)
+    if (creating) {
+        mode = QIODevice::ReadWrite;
         descriptor = ::open(name.constData(), flags | O_RDWR | O_CREAT, 0600);
+    }
     if (descriptor < 0)
         return outcomeOf(errno, reason);
 

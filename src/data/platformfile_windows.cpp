@@ -48,15 +48,28 @@ constexpr Answer answers[] = {
     { ERROR_NOT_ENOUGH_MEMORY, Outcome::Failed, SystemReason::OutOfMemory },
     { ERROR_OUTOFMEMORY, Outcome::Failed, SystemReason::OutOfMemory },
     { ERROR_NETNAME_DELETED, Outcome::Failed, SystemReason::ConnectionLost }, // a network folder's file
+    { ERROR_BAD_NETPATH, Outcome::Failed, SystemReason::ConnectionLost },
+    { ERROR_UNEXP_NET_ERR, Outcome::Failed, SystemReason::ConnectionLost },
+    { ERROR_DEV_NOT_EXIST, Outcome::Failed, SystemReason::ConnectionLost }, // a network resource no longer there
+    { ERROR_NOT_READY, Outcome::Failed, SystemReason::DeviceGone },         // a drive taken out
+    { ERROR_DEVICE_NOT_CONNECTED, Outcome::Failed, SystemReason::DeviceGone },
+    { ERROR_INVALID_FUNCTION, Outcome::Failed, SystemReason::NotSupported }, // a flush that the device lacks
+    { ERROR_NOT_SUPPORTED, Outcome::Failed, SystemReason::NotSupported },
+    { ERROR_LOCK_FAILED, Outcome::Failed, SystemReason::NoLocks },
 };
 
-// The system's own text for an error, in its own language.
+// The system's own text for an error, only where it is in Spanish: where
+// the user's language for Windows is Spanish. No English word reaches the
+// user.
 QString systemText(DWORD error)
 {
+    const LANGID language = GetUserDefaultUILanguage();
+    if (PRIMARYLANGID(language) != LANG_SPANISH)
+        return {};
     wchar_t *text = nullptr;
     const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
                                                 | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, error, 0, reinterpret_cast<wchar_t *>(&text), 0,
+                                        nullptr, error, language, reinterpret_cast<wchar_t *>(&text), 0,
                                         nullptr);
     const QString reason = QString::fromWCharArray(text, int(length));
     LocalFree(text);
@@ -130,6 +143,12 @@ void makeNewFileDurable(HANDLE handle)
     PlatformFile::systemCalls().flushFileBuffers(handle);
 }
 
+bool isFolder(const std::wstring &name)
+{
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // Reading and writing are shared, as Qt's own opens share them, so that two
 // copies of the program can have the file open at once.
 HANDLE openHandle(const std::wstring &name, DWORD access, DWORD disposition)
@@ -162,27 +181,39 @@ void failWritesPastSizeLimit()
 }
 
 // Without create, a file that is not there is not made: one removed while
-// the program runs stays removed.
-Outcome open(QFile &file, const QString &path, bool create, QString *readOnlyReason, QString *reason)
+// the program runs stays removed. An open for reading asks for no more, so
+// that a program that shares the file for reading alone is no reason to
+// wait.
+Outcome open(QFile &file, const QString &path, Access access, bool create, QString *readOnlyReason,
+             QString *reason)
 {
     const std::wstring name = systemName(path);
-    QIODevice::OpenMode mode = QIODevice::ReadWrite;
-    HANDLE handle = openHandle(name, GENERIC_READ | GENERIC_WRITE, create ? OPEN_ALWAYS : OPEN_EXISTING);
-    DWORD error = GetLastError(); // ERROR_ALREADY_EXISTS: OPEN_ALWAYS found the file there
-    const bool creating = handle != INVALID_HANDLE_VALUE && create && error != ERROR_ALREADY_EXISTS;
-    // Access is denied to a read-only file, which can still be read, and to
-    // a folder, which is no file at all.
-    const DWORD attributes = handle == INVALID_HANDLE_VALUE ? GetFileAttributesW(name.c_str())
-                                                            : INVALID_FILE_ATTRIBUTES;
-    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    if (error == ERROR_ACCESS_DENIED && folder)
-        error = ERROR_DIRECTORY;
-    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES) {
-        outcomeOf(error, readOnlyReason);
-        mode = QIODevice::ReadOnly;
+    QIODevice::OpenMode mode = QIODevice::ReadOnly;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    DWORD error = ERROR_SUCCESS;
+    if (access == Access::ReadWrite) {
+        mode = QIODevice::ReadWrite;
+        handle = openHandle(name, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+        error = GetLastError();
+        // Access is denied to a read-only file, which can still be read, and
+        // to a folder, which is no file at all.
+        if (handle == INVALID_HANDLE_VALUE && error == ERROR_ACCESS_DENIED && !isFolder(name)) {
+            outcomeOf(error, readOnlyReason);
+            mode = QIODevice::ReadOnly;
+        }
+    }
+    if (mode == QIODevice::ReadOnly) {
         handle = openHandle(name, GENERIC_READ, OPEN_EXISTING);
         error = GetLastError();
     }
+    const bool creating = handle == INVALID_HANDLE_VALUE && error == ERROR_FILE_NOT_FOUND && create;
+    if (creating) {
+        mode = QIODevice::ReadWrite;
+        handle = openHandle(name, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+        error = GetLastError();
+    }
+    if (handle == INVALID_HANDLE_VALUE && error == ERROR_ACCESS_DENIED && isFolder(name))
+        error = ERROR_DIRECTORY;
     if (handle == INVALID_HANDLE_VALUE)
         return outcomeOf(error, reason);
     if (GetFileType(handle) != FILE_TYPE_DISK) {

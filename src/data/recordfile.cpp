@@ -29,6 +29,13 @@ bool isRoomOfNuls(QByteArrayView record)
     return std::all_of(record.begin(), record.end(), [](char byte) { return byte == 0; });
 }
 
+// What a read says where the file ends before its size: it has been cut
+// short meanwhile.
+QString shorterThanItsSize()
+{
+    return QStringLiteral("el archivo es más corto de lo que dice su tamaño");
+}
+
 // A reason ends the message, which brings its own full stop.
 QString reasonOf(QString reason)
 {
@@ -51,14 +58,14 @@ RecordFile::RecordFile(const QString &path, const FileWait &wait)
 
 // Only the start creates the file: a file that disappears later is gone,
 // and is reported as such rather than replaced by an empty one.
-bool RecordFile::open(Creation creation)
+bool RecordFile::open(Access access, Creation creation)
 {
     QString reason;
-    const Outcome opened = waitWhileHeldElsewhere(
-            [&] {
-                return PlatformFile::open(m_file, m_path, creation == CreateIfMissing, &m_readOnlyReason,
-                                          &reason);
-            });
+    if (access == Access::Read)
+        m_readOnlyReason = QStringLiteral("el archivo se abrió solo para leer");
+    const Outcome opened = waitWhileHeldElsewhere([&] {
+        return PlatformFile::open(m_file, m_path, access, creation == CreateIfMissing, &m_readOnlyReason, &reason);
+    });
     if (opened == Outcome::Done)
         return true;
     if (opened == Outcome::Missing && creation == MustExist)
@@ -82,17 +89,22 @@ std::optional<qint64> RecordFile::size()
 // record with any other byte is the user's, and counts. A longer run of
 // NULs than saves can leave is no such room (a preallocated or sparse file)
 // and counts whole, so that only the end of the file is read, whatever its
-// size.
-std::optional<qint64> RecordFile::recordsIn(qint64 bytes)
+// size. Where the file holds fewer bytes than that, it has shrunk since its
+// size was taken: *shrank says so, and there is no count.
+std::optional<qint64> RecordFile::recordsIn(qint64 bytes, bool *shrank)
 {
     const qint64 first = qMax<qint64>(bytes / AddressRecord::Length - (roomLeftBySaves + 1), 0);
+    const qint64 length = bytes - first * AddressRecord::Length;
     QByteArray end;
     QString reason;
-    if (!readAt(first * AddressRecord::Length, bytes - first * AddressRecord::Length, &end, &reason)) {
+    if (!readAt(first * AddressRecord::Length, length, &end, &reason)) {
         failToRead(reason);
         return std::nullopt;
     }
-    const qint64 records = end.size() / AddressRecord::Length; // the file may have shrunk meanwhile
+    *shrank = end.size() < length;
+    if (*shrank)
+        return std::nullopt;
+    const qint64 records = end.size() / AddressRecord::Length;
     qint64 room = 0;
     while (room < records
            && isRoomOfNuls(QByteArrayView(end).sliced((records - room - 1) * AddressRecord::Length,
@@ -101,10 +113,19 @@ std::optional<qint64> RecordFile::recordsIn(qint64 bytes)
     return first + records - (room > roomLeftBySaves ? 0 : room);
 }
 
+// Another program may be cutting the file short as it is counted: the
+// count is made again from the file's new size, a few times at most.
 std::optional<qint16> RecordFile::countRecords()
 {
-    const std::optional<qint64> bytes = size();
-    const std::optional<qint64> count = bytes ? recordsIn(*bytes) : std::nullopt;
+    std::optional<qint64> count;
+    bool shrank = true;
+    for (int attempt = 0; shrank && attempt < 10; ++attempt) {
+        shrank = false;
+        const std::optional<qint64> bytes = size();
+        count = bytes ? recordsIn(*bytes, &shrank) : std::nullopt;
+    }
+    if (shrank)
+        failToRead(shorterThanItsSize());
     if (!count)
         return std::nullopt;
     if (*count > MaxRecords) {
@@ -235,7 +256,10 @@ Outcome RecordFile::waitWhileHeldElsewhere(const std::function<Outcome()> &attem
 std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
 {
     const std::optional<qint64> oldSize = size();
-    const std::optional<qint64> count = oldSize ? recordsIn(*oldSize) : std::nullopt;
+    bool shrank = false;
+    const std::optional<qint64> count = oldSize ? recordsIn(*oldSize, &shrank) : std::nullopt;
+    if (shrank)
+        failToRead(shorterThanItsSize());
     if (!count)
         return std::nullopt;
     if (*count >= MaxRecords) {
@@ -267,7 +291,7 @@ bool RecordFile::readCovered(qint64 size, qint64 offset, QByteArray *covered)
     if (!readAt(offset, AddressRecord::Length, covered, &reason))
         return failToRead(reason);
     if (covered->size() < qMin<qint64>(size - offset, AddressRecord::Length))
-        return failToRead(QStringLiteral("el archivo es más corto de lo que dice su tamaño"));
+        return failToRead(shorterThanItsSize());
     return true;
 }
 

@@ -37,11 +37,13 @@ public:
 
     explicit RecordFile(const QString &path, const FileWait &wait = {});
 
+    using Access = PlatformFile::Access;
     enum Creation { MustExist, CreateIfMissing };
-    // Opens the regular file for reading and writing; a file that cannot be
-    // written is opened for reading alone, and writing then fails. While
-    // another program holds the file, it waits; so does every read.
-    bool open(Creation creation = MustExist);
+    // Opens the regular file for reading, or for reading and writing, where
+    // a file that cannot be written is opened for reading alone and writing
+    // then fails. A file that it creates is open for both. While another
+    // program holds the file, it waits; so does every read.
+    bool open(Access access, Creation creation = MustExist);
     // The number of whole records. A trailing piece shorter than a record
     // does not count, nor do the records of NUL bytes that end the file,
     // 256 at most: the room that interrupted saves leave, which no save
@@ -63,7 +65,7 @@ public:
 private:
     PlatformFile::Outcome waitWhileHeldElsewhere(const std::function<PlatformFile::Outcome()> &attempt);
     std::optional<qint64> size();
-    std::optional<qint64> recordsIn(qint64 bytes);
+    std::optional<qint64> recordsIn(qint64 bytes, bool *shrank);
     bool readAt(qint64 offset, qint64 length, QByteArray *bytes, QString *reason);
     bool writeAt(qint64 offset, QByteArrayView bytes, QString *reason);
     static bool isRecordNumber(qint16 number, QString *reason);

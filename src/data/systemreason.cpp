@@ -35,6 +35,12 @@ QString describe(SystemReason reason)
         return QStringLiteral("no hay memoria suficiente");
     case SystemReason::ConnectionLost:
         return QStringLiteral("se ha perdido la conexión con la carpeta de red");
+    case SystemReason::DeviceGone:
+        return QStringLiteral("la unidad ya no está disponible");
+    case SystemReason::NotSupported:
+        return QStringLiteral("la unidad no permite esta operación");
+    case SystemReason::NoLocks:
+        return QStringLiteral("la unidad no permite bloquear el archivo");
     }
     return {};
 }
@@ -44,7 +50,8 @@ QString describeUnknown(qint64 code, QString systemText)
     systemText = systemText.trimmed();
     if (systemText.endsWith(u'.'))
         systemText.chop(1);
-    return QStringLiteral("error %1 del sistema (%2)").arg(code).arg(systemText);
+    const QString number = QStringLiteral("error %1 del sistema").arg(code);
+    return systemText.isEmpty() ? number : QStringLiteral("%1 (%2)").arg(number, systemText);
 }
 
 } // namespace PlatformFile

@@ -24,12 +24,15 @@ enum class SystemReason {
     TooManyOpenFiles,
     OutOfMemory,
     ConnectionLost,
+    DeviceGone,
+    NotSupported,
+    NoLocks,
 };
 
 QString describe(SystemReason reason);
 
-// A code that the program has no words for: its number, then the system's
-// own text for it.
+// A code that the program has no words for: its number, and the system's
+// own text for it where it has one in Spanish (else empty).
 QString describeUnknown(qint64 code, QString systemText);
 
 } // namespace PlatformFile

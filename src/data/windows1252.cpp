@@ -36,6 +36,11 @@ char encodeCodePoint(char32_t codePoint)
 
 namespace Windows1252 {
 
+bool holds(QChar character)
+{
+    return encodeCodePoint(character.unicode()) != unmappable || character == QLatin1Char(unmappable);
+}
+
 QString decode(QByteArrayView bytes)
 {
     QString text(bytes.size(), Qt::Uninitialized);

@@ -1,39 +1,21 @@
 #include "fieldbox.h"
 
+#include "data/windows1252.h"
+
 #include <QScopedValueRollback>
 
 namespace {
 
-bool isSecondHalf(QStringView text, qsizetype i)
-{
-    return text[i].isLowSurrogate() && i > 0 && text[i - 1].isHighSurrogate();
-}
-
-qsizetype characterCount(QStringView text)
-{
-    qsizetype count = 0;
-    for (qsizetype i = 0; i < text.size(); ++i)
-        count += isSecondHalf(text, i) ? 0 : 1;
-    return count;
-}
-
-QString firstCharacters(const QString &text, qsizetype count)
-{
-    qsizetype end = 0;
-    for (qsizetype taken = 0; end < text.size() && taken < count; ++taken)
-        end += end + 1 < text.size() && isSecondHalf(text, end + 1) ? 2 : 1;
-    return text.left(end);
-}
-
-QString firstLine(const QString &text)
+// The first line of what was put in, as the file can store it.
+QString storable(const QString &text)
 {
     QString line;
-    for (QChar character : text) {
+    for (QChar character : text.normalized(QString::NormalizationForm_C)) {
         if (character == u'\n' || character == u'\r')
             break;
         if (character == u'\t')
             line += u' ';
-        else if (character.unicode() >= 0x20)
+        else if (character.category() != QChar::Other_Control && Windows1252::holds(character))
             line += character;
     }
     return line;
@@ -41,10 +23,10 @@ QString firstLine(const QString &text)
 
 } // namespace
 
-// The box's own maximum length stays as it is, far beyond any field: it
-// counts UTF-16 units, and would cut a character in two. Every route by
-// which text enters the box changes its text, and the change is checked
-// there; an edit of the user's says so first.
+// Every route by which text enters the box changes its text, and the
+// change is checked there; an edit of the user's says so first. The box's
+// own maximum length stays as it is, far beyond any field: it would cut a
+// paste before it is composed.
 FieldBox::FieldBox(int width, QWidget *parent) : QLineEdit(parent), m_width(width)
 {
     connect(this, &QLineEdit::textEdited, this, [this] { m_edited = true; });
@@ -84,16 +66,11 @@ void FieldBox::keepToTheRules()
     qsizetype start = 0;
     while (start < unchangedEnd && now[start] == m_before[start])
         ++start;
-    if (start > 0 && isSecondHalf(now, start))
-        --start;
-    if (end < now.size() && isSecondHalf(now, end))
-        ++end;
 
     const QString kept = now.left(start);
     const QString inserted = now.mid(start, end - start);
     const QString after = now.mid(end);
-    const QString limited =
-            firstCharacters(firstLine(inserted), m_width - characterCount(kept) - characterCount(after));
+    const QString limited = storable(inserted).left(m_width - kept.size() - after.size());
     if (limited == inserted)
         m_before = now;
     else

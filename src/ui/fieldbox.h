@@ -5,12 +5,12 @@
 
 // The text box of one field. Whatever enters it, by typing, pasting,
 // dropping, an input method, or a screen reader or another program through
-// the accessibility interface, keeps to one line of at most the field's
-// width in characters: a paste keeps its first line, a tab becomes a space,
-// other control characters are left out, and what goes past the width is
-// cut, never half a character. A character is a code point, so an emoji
-// counts once. While the box is locked nothing enters it. What the program
-// shows from the file is shown as it is.
+// the accessibility interface, is what the data file can store: one line of
+// at most the field's width in characters, each one that Windows-1252 has. A
+// paste keeps its first line, composed, a tab becomes a space, and other
+// control characters, and characters that the file cannot hold, are left
+// out, as is what goes past the width. While the box is locked nothing
+// enters it. What the program shows from the file is shown as it is.
 class FieldBox : public QLineEdit
 {
 public:

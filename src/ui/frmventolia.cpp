@@ -189,8 +189,8 @@ bool frmVentolia::Form_Load()
     }
     dataFilePath = RecordFile::dataFilePath(programDirectory);
     QString failure;
-    if (!onDataFile(RecordFile::CreateIfMissing, [this](RecordFile &file) { return loadRecords(file); },
-                    &failure)) {
+    const auto load = [this](RecordFile &file) { return loadRecords(file); };
+    if (!onDataFile(RecordFile::Access::Read, RecordFile::CreateIfMissing, load, &failure)) {
         showError(failure);
         return false;
     }
@@ -199,15 +199,16 @@ bool frmVentolia::Form_Load()
     return true;
 }
 
-// Opens the data file for one operation, and closes it. While another
-// program holds the file, the window waits, busy, and no handler starts.
-bool frmVentolia::onDataFile(RecordFile::Creation creation, const std::function<bool(RecordFile &)> &operation,
-                             QString *failure)
+// Opens the data file for one operation, and closes it: for reading, but
+// for a save. While another program holds the file, the window waits,
+// busy, and no handler starts.
+bool frmVentolia::onDataFile(RecordFile::Access access, RecordFile::Creation creation,
+                             const std::function<bool(RecordFile &)> &operation, QString *failure)
 {
     const QScopedValueRollback guard(busy, true);
     BusyWait busyWait({ cmdNuevo, cmdAceptar, hsbVentolia }, heldKeys);
     RecordFile file(dataFilePath, { waitLimit, [&busyWait] { busyWait.keepResponding(); } });
-    const bool done = file.open(creation) && operation(file);
+    const bool done = file.open(access, creation) && operation(file);
     *failure = file.errorString();
     return done;
 }
@@ -349,7 +350,7 @@ bool frmVentolia::saveRecord()
         mayRemain = file.failedSaveMayRemain();
         return number.has_value();
     };
-    if (!onDataFile(RecordFile::MustExist, append, &failure)) {
+    if (!onDataFile(RecordFile::Access::ReadWrite, RecordFile::MustExist, append, &failure)) {
         showError(failure);
         if (mayRemain)
             showTheFileAfresh();
@@ -364,8 +365,8 @@ void frmVentolia::showTheFileAfresh()
 {
     QString failure;
     std::optional<qint16> count;
-    if (!onDataFile(RecordFile::MustExist, [&](RecordFile &file) { return (count = file.countRecords()).has_value(); },
-                    &failure)) {
+    const auto countRecords = [&](RecordFile &file) { return (count = file.countRecords()).has_value(); };
+    if (!onDataFile(RecordFile::Access::Read, RecordFile::MustExist, countRecords, &failure)) {
         endWithError(failure);
         return;
     }
@@ -383,7 +384,7 @@ bool frmVentolia::fillTextBoxesFromFile(qint16 number)
 {
     QString failure;
     const auto read = [&](RecordFile &file) { return file.readRecord(number, record); };
-    if (!onDataFile(RecordFile::MustExist, read, &failure)) {
+    if (!onDataFile(RecordFile::Access::Read, RecordFile::MustExist, read, &failure)) {
         endWithError(failure);
         return false;
     }

@@ -56,8 +56,8 @@ private:
 
     bool moveScrollBar(const QKeyEvent *key);
     bool isIdle() const { return !busy && !ending; }
-    bool onDataFile(RecordFile::Creation creation, const std::function<bool(RecordFile &)> &operation,
-                    QString *failure);
+    bool onDataFile(RecordFile::Access access, RecordFile::Creation creation,
+                    const std::function<bool(RecordFile &)> &operation, QString *failure);
     bool loadRecords(RecordFile &file);
     void browseTo(int number);
     void keepScrollBarOnTheRecordShown();
