@@ -630,8 +630,10 @@ void tst_RecordFile::failuresNameOperationPathAndReason()
     bool succeeded = file.open(operation == u"write" ? RecordFile::Access::ReadWrite : RecordFile::Access::Read,
                                operation == u"create" ? RecordFile::CreateIfMissing : RecordFile::MustExist);
     std::optional<SystemCallRecorder> recorder;
+#ifdef Q_OS_UNIX
     const QString language = operation.section(u' ', 3, 3); // of the desktop, as its session sets it
     const bool missing = operation.section(u' ', 4) == u"missing"; // the system lacks the locale
+#endif
     if (operation.startsWith(u"read failing")) {
         recorder.emplace().failAfter = QStringList{ u"read:"_s + operation.section(u' ', 2, 2) };
         operation = u"read 1"_s;
