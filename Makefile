@@ -77,11 +77,15 @@ soak: build
 	cd $(BUILD_DIR)/tests && VENTOLIA_SOAK_SECONDS=$(SOAK_SECONDS) \
 		QT_QPA_PLATFORM=offscreen:configfile=large.json ./tst_sessions
 
-# Not part of `make test`: figures, not pass or fail. Run from the build
+# Not part of `make test`: figures, not pass or fail, for Linux and, under
+# Wine, for Windows (which builds the Windows program first). Run from the build
 # folder, which lies on a real disk, so that flushes cost what they cost.
-bench: bench-deps build
+bench: bench-deps build windows
 	cd $(BUILD_DIR) && ./bench/ventolia_bench
 	bench/startup-instructions $(BUILD_DIR)
+	qt=$$(packaging/windows/build-qt) && bench/windows-startup $(WINDOWS_DIR)/ventolia-*-windows-x86_64.zip \
+		$(WINDOWS_DIR)/ventolia_floor.exe packaging/windows/wine-run $$qt/bin \
+		"Z:$(abspath $(WINDOWS_DIR))/tests/plugins" $(BUILD_DIR)
 
 # Ventolia.exe, build-windows/ventolia-<version>-windows-x86_64.zip,
 # build-windows/ventolia-<version>-setup.exe and the source archive that the

@@ -9,7 +9,7 @@
 
 // Named as the window's controls are, so that the test plugin that reports
 // the window (tests/probe) finds it too.
-FloorWindow::FloorWindow()
+FloorWindow::FloorWindow(int records)
 {
     setObjectName(QStringLiteral("frmVentolia"));
     setWindowTitle(QStringLiteral("Ventolia"));
@@ -27,4 +27,11 @@ FloorWindow::FloorWindow()
     controls.counter = new QLabel(this);
     controls.counter->setObjectName(QStringLiteral("lblRegistro"));
     FormLayout::arrange(this, controls);
+    if (records < 0)
+        return;
+    controls.counter->setText(QStringLiteral("Registro %1/%2").arg(qMin(records, 1)).arg(records));
+    for (int field = 0; records > 0 && field < AddressRecord::FieldCount; ++field) {
+        controls.boxes[field]->setText(QString(AddressRecord::width(AddressRecord::Field(field)), u' '));
+        controls.boxes[field]->setCursorPosition(0);
+    }
 }

@@ -27,6 +27,19 @@ namespace {
 const QString title = QStringLiteral("Ventolia");
 const QString nuevoCaption = QStringLiteral("Nuevo");
 
+// The main window: a title bar with its buttons, a taskbar entry, a place
+// in Alt+Tab. On Windows its type is a dialog's, with a window's buttons and
+// so the same window styles: Qt's Windows platform asks Direct3D for the
+// graphics card as it makes a top-level window of the type Qt::Window (to
+// place OpenGL windows on machines with two cards), which starts the
+// graphics driver at every start of the program (86 MiB more under Wine).
+// Elsewhere a desktop would treat a dialog's type as a dialog.
+#ifdef Q_OS_WIN
+constexpr Qt::WindowType mainWindowType() { return Qt::Dialog; }
+#else
+constexpr Qt::WindowType mainWindowType() { return Qt::Window; }
+#endif
+
 } // namespace
 
 frmVentolia::frmVentolia(const QString &programDirectory, std::chrono::milliseconds waitLimit,
@@ -36,7 +49,8 @@ frmVentolia::frmVentolia(const QString &programDirectory, std::chrono::milliseco
     setObjectName(QStringLiteral("frmVentolia"));
     setWindowTitle(title);
     setWindowIcon(QIcon(QPixmap::fromImage(QImage(ventolia))));
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(mainWindowType() | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     heldKeys = new HeldKeyFilter(this);
     qApp->installEventFilter(heldKeys); // every window's keys, message boxes' too
 

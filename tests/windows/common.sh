@@ -13,10 +13,11 @@ windows_path() {
     printf 'Z:%s' "$1" | tr / '\\'
 }
 
-# Runs a Windows program under Wine on the offscreen platform, with the test
-# plugin (tests/probe) reporting what its window shows.
+# Runs a Windows program under Wine on the offscreen platform (or the one
+# that platform names), with the test plugin (tests/probe) reporting what its
+# window shows.
 probed() {
-    QT_QPA_PLATFORM=offscreen QT_PLUGIN_PATH="$plugin_folders" QT_QPA_GENERIC_PLUGINS=ventoliaprobe \
+    QT_QPA_PLATFORM=${platform:-offscreen} QT_PLUGIN_PATH="$plugin_folders" QT_QPA_GENERIC_PLUGINS=ventoliaprobe \
         "$wine_run" "$dll_folders" "$@"
 }
 
