@@ -26,6 +26,7 @@ find_program(MAKENSIS makensis REQUIRED)
 set(SETUP_STAGE ${PROJECT_BINARY_DIR}/setup-stage)
 set(SETUP_FILES ${PROJECT_BINARY_DIR}/setup-files.nsh)
 set(SETUP_UNINSTALLER desinstalar.exe)
+set(SETUP_RECORD archivos-instalados.txt) # setup's record of what it installed
 set(SETUP_PROGRAM ${PROJECT_BINARY_DIR}/ventolia-${PROJECT_VERSION}-setup.exe)
 list(APPEND VENTOLIA_RELEASE_FILES ${SETUP_PROGRAM})
 set(VENTOLIA_ICON_ICO ${PROJECT_BINARY_DIR}/src/ventolia.ico)
@@ -33,7 +34,7 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/ventolia.nsi.in ${PROJECT_BINARY_DIR}/v
 add_custom_target(setup
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${SETUP_STAGE}
     COMMAND ${CMAKE_COMMAND} --install ${PROJECT_BINARY_DIR} --prefix ${SETUP_STAGE} --strip
-    COMMAND ${CMAKE_CURRENT_LIST_DIR}/setup-files ${SETUP_STAGE} ${SETUP_FILES} ${SETUP_UNINSTALLER}
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/setup-files ${SETUP_STAGE} ${SETUP_FILES} ${SETUP_UNINSTALLER} ${SETUP_RECORD}
     COMMAND ${MAKENSIS} -V2 ${PROJECT_BINARY_DIR}/ventolia.nsi
     BYPRODUCTS ${SETUP_PROGRAM}
     COMMENT "Making the setup program")
