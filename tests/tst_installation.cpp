@@ -7,6 +7,7 @@
 #include <QDirIterator>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -26,6 +27,7 @@ private slots:
     void launcherRefusesFolderNamesItCannotHold();
     void unpackedFromTheArchive();
     void windowsIconConverts();
+    void guideNamesEveryMessage();
 
 private:
     // Runs a command to its end; its standard output, or nothing on failure.
@@ -209,7 +211,7 @@ void tst_Installation::unpackedFromTheArchive()
     QCOMPARE(top.size(), 1);
     const QString folder = unpacked + u'/' + top.first();
     QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name),
-             (QStringList{ u"README.md"_s, u"install-launcher"_s, u"ventolia"_s,
+             (QStringList{ u"LEAME.txt"_s, u"install-launcher"_s, u"ventolia"_s,
                            u"ventolia.desktop"_s, u"ventolia.png"_s }));
     QVERIFY(run(u"" DESKTOP_FILE_VALIDATE ""_s, { folder + u"/ventolia.desktop"_s }));
     // Ours, and those of Qt's Spanish translation, which the program carries.
@@ -234,6 +236,37 @@ void tst_Installation::windowsIconConverts()
     QVERIFY(icon.hasAlphaChannel());
     QCOMPARE(icon.pixelColor(0, 0).alpha(), 0);
     QCOMPARE(icon.pixelColor(10, 20), QColor(Qt::white));
+}
+
+// The user's guide, as Notepad shows it (UTF-8 with its mark, CRLF line
+// ends), names every message that the program's code defines, and every
+// reason: each fixed piece of it, between the values that fill it in.
+void tst_Installation::guideNamesEveryMessage()
+{
+    const QByteArray guide = DataFiles::read(u"" SOURCE_DIR "/packaging/LEAME.txt"_s);
+    QVERIFY(guide.startsWith("\xef\xbb\xbf"));
+    QCOMPARE(guide.count('\n'), guide.count("\r\n"));
+    const QString text = QString::fromUtf8(guide).simplified();
+    const QRegularExpression literal(uR"re(QStringLiteral\(((?:\s*"(?:[^"\\]|\\.)*")+)\s*\))re"_s);
+    const QRegularExpression quoted(uR"re("((?:[^"\\]|\\.)*)")re"_s);
+    for (const QString &file : { u"data/recordfile.cpp"_s, u"data/systemreason.cpp"_s, u"ui/frmventolia.cpp"_s }) {
+        const QString source = QString::fromUtf8(DataFiles::read(u"" SOURCE_DIR "/src/"_s + file));
+        int sentences = 0;
+        for (const QRegularExpressionMatch &match : literal.globalMatch(source)) {
+            QString message;
+            for (const QRegularExpressionMatch &part : quoted.globalMatch(match.captured(1)))
+                message += part.captured(1);
+            if (message.count(u' ') < 3) // a caption or a name
+                continue;
+            ++sentences;
+            for (const QString &piece : message.split(QRegularExpression(u"%\\d"_s))) {
+                const QString words = piece.simplified().remove(QRegularExpression(u"^[«».:, ]+|[«».:, ]+$"_s));
+                if (words.contains(u' '))
+                    QVERIFY2(text.contains(words), qPrintable(file + u": "_s + words));
+            }
+        }
+        QVERIFY2(sentences > 0, qPrintable(file));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Installation)
