@@ -29,13 +29,6 @@ bool isRoomOfNuls(QByteArrayView record)
     return std::all_of(record.begin(), record.end(), [](char byte) { return byte == 0; });
 }
 
-// What a read says where the file ends before its size: it has been cut
-// short meanwhile.
-QString shorterThanItsSize()
-{
-    return QStringLiteral("el archivo es más corto de lo que dice su tamaño");
-}
-
 // A reason ends the message, which brings its own full stop.
 QString reasonOf(QString reason)
 {
@@ -90,19 +83,12 @@ std::optional<qint64> RecordFile::size()
 // NULs than saves can leave is no such room (a preallocated or sparse file)
 // and counts whole, so that only the end of the file is read, whatever its
 // size. Where the file holds fewer bytes than that, it has shrunk since its
-// size was taken: *shrank says so, and there is no count.
+// size was taken (*shrank): there is no count.
 std::optional<qint64> RecordFile::recordsIn(qint64 bytes, bool *shrank)
 {
     const qint64 first = qMax<qint64>(bytes / AddressRecord::Length - (roomLeftBySaves + 1), 0);
-    const qint64 length = bytes - first * AddressRecord::Length;
     QByteArray end;
-    QString reason;
-    if (!readAt(first * AddressRecord::Length, length, &end, &reason)) {
-        failToRead(reason);
-        return std::nullopt;
-    }
-    *shrank = end.size() < length;
-    if (*shrank)
+    if (!readPromised(first * AddressRecord::Length, bytes - first * AddressRecord::Length, &end, shrank))
         return std::nullopt;
     const qint64 records = end.size() / AddressRecord::Length;
     qint64 room = 0;
@@ -124,8 +110,6 @@ std::optional<qint16> RecordFile::countRecords()
         const std::optional<qint64> bytes = size();
         count = bytes ? recordsIn(*bytes, &shrank) : std::nullopt;
     }
-    if (shrank)
-        failToRead(shorterThanItsSize());
     if (!count)
         return std::nullopt;
     if (*count > MaxRecords) {
@@ -156,6 +140,20 @@ bool RecordFile::readAt(qint64 offset, qint64 length, QByteArray *bytes, QString
         }
     }
     return true;
+}
+
+// Reads the length bytes at offset that the file's size promised. Fewer mean
+// that the file was cut short meanwhile, or that the system read nothing
+// (*shrank where given): a failure.
+bool RecordFile::readPromised(qint64 offset, qint64 length, QByteArray *bytes, bool *shrank)
+{
+    QString reason;
+    if (!readAt(offset, length, bytes, &reason))
+        return failToRead(reason);
+    const bool shorter = bytes->size() < length;
+    if (shrank)
+        *shrank = shorter;
+    return !shorter || failToRead(QStringLiteral("el archivo es más corto de lo que dice su tamaño"));
 }
 
 // Writes the bytes at offset, as many calls as the system needs; each waits
@@ -256,10 +254,7 @@ Outcome RecordFile::waitWhileHeldElsewhere(const std::function<Outcome()> &attem
 std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
 {
     const std::optional<qint64> oldSize = size();
-    bool shrank = false;
-    const std::optional<qint64> count = oldSize ? recordsIn(*oldSize, &shrank) : std::nullopt;
-    if (shrank)
-        failToRead(shorterThanItsSize());
+    const std::optional<qint64> count = oldSize ? recordsIn(*oldSize) : std::nullopt;
     if (!count)
         return std::nullopt;
     if (*count >= MaxRecords) {
@@ -270,8 +265,8 @@ std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
         return std::nullopt;
     }
     const qint16 number = qint16(*count + 1);
-    QByteArray covered;
-    if (!readCovered(*oldSize, position(number), &covered))
+    QByteArray covered; // what the record's room holds, to be put back should the save fail
+    if (!readPromised(position(number), qMin<qint64>(*oldSize - position(number), AddressRecord::Length), &covered))
         return std::nullopt;
 
     if (!writeRecord(number, record) || !makeDurable(number)) {
@@ -279,20 +274,6 @@ std::optional<qint16> RecordFile::appendLocked(const AddressRecord &record)
         return std::nullopt;
     }
     return number;
-}
-
-// What lies in the record's room before the save: up to a record's length
-// of what the file holds there, all of it. Fewer bytes than the size
-// promised mean that the file changed under the lock, or that the system
-// read nothing: the save does not go on without them.
-bool RecordFile::readCovered(qint64 size, qint64 offset, QByteArray *covered)
-{
-    QString reason;
-    if (!readAt(offset, AddressRecord::Length, covered, &reason))
-        return failToRead(reason);
-    if (covered->size() < qMin<qint64>(size - offset, AddressRecord::Length))
-        return failToRead(shorterThanItsSize());
-    return true;
 }
 
 bool RecordFile::makeDurable(qint16 number)

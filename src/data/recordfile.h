@@ -65,12 +65,12 @@ public:
 private:
     PlatformFile::Outcome waitWhileHeldElsewhere(const std::function<PlatformFile::Outcome()> &attempt);
     std::optional<qint64> size();
-    std::optional<qint64> recordsIn(qint64 bytes, bool *shrank);
+    std::optional<qint64> recordsIn(qint64 bytes, bool *shrank = nullptr);
     bool readAt(qint64 offset, qint64 length, QByteArray *bytes, QString *reason);
+    bool readPromised(qint64 offset, qint64 length, QByteArray *bytes, bool *shrank = nullptr);
     bool writeAt(qint64 offset, QByteArrayView bytes, QString *reason);
     static bool isRecordNumber(qint16 number, QString *reason);
     std::optional<qint16> appendLocked(const AddressRecord &record);
-    bool readCovered(qint64 size, qint64 offset, QByteArray *covered);
     bool makeDurable(qint16 number);
     void restore(qint64 oldSize, qint16 number, QByteArrayView covered);
     bool failToOpen(const QString &reason);

@@ -54,27 +54,26 @@ void FieldBox::keepToTheRules()
         return;
     }
     const QString now = text();
-    const qsizetype shared = qMin(now.size(), m_before.size());
-    qsizetype end = now.size();
+    qsizetype after = 0; // characters at the end that the change left alone
     if (edited) {
-        end = cursorPosition();
+        after = now.size() - cursorPosition();
     } else {
-        while (now.size() - end < shared && now[end - 1] == m_before[m_before.size() - (now.size() - end) - 1])
-            --end;
+        const qsizetype shared = qMin(now.size(), m_before.size());
+        while (after < shared && now[now.size() - after - 1] == m_before[m_before.size() - after - 1])
+            ++after;
     }
-    const qsizetype unchangedEnd = qMin(end, m_before.size() - (now.size() - end));
+    const qsizetype end = now.size() - after;
+    const qsizetype unchangedEnd = qMin(end, m_before.size() - after);
     qsizetype start = 0;
     while (start < unchangedEnd && now[start] == m_before[start])
         ++start;
 
-    const QString kept = now.left(start);
     const QString inserted = now.mid(start, end - start);
-    const QString after = now.mid(end);
-    const QString limited = storable(inserted).left(m_width - kept.size() - after.size());
+    const QString limited = storable(inserted).left(m_width - start - after);
     if (limited == inserted)
         m_before = now;
     else
-        correct(kept + limited + after, kept.size() + limited.size());
+        correct(now.left(start) + limited + now.right(after), start + limited.size());
 }
 
 void FieldBox::correct(const QString &text, qsizetype cursor)

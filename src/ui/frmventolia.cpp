@@ -336,13 +336,8 @@ void frmVentolia::leaveNewRecordMode()
 // try again or cancel.
 void frmVentolia::cmdAceptar_Click()
 {
-    if (!isIdle() || mode != Mode::NewRecord || !saveRecord())
-        return;
-    fitCounterFont();
-    showCounter();
-    hsbVentolia->setMaximum(recordCount);
-    hsbVentolia->setValue(recordCount); // leaving new-record mode shows the record
-    cmdNuevo_Click();
+    if (isIdle() && mode == Mode::NewRecord && saveRecord())
+        showLastRecord();
 }
 
 // The new record's number comes from the file: if another copy of the
@@ -371,7 +366,6 @@ bool frmVentolia::saveRecord()
         return false;
     }
     recordCount = *number;
-    currentRecord = recordCount;
     return true;
 }
 
@@ -385,6 +379,12 @@ void frmVentolia::showTheFileAfresh()
         return;
     }
     recordCount = *count;
+    showLastRecord();
+}
+
+// The count's last record, in browse mode: after a save, the record saved.
+void frmVentolia::showLastRecord()
+{
     currentRecord = recordCount;
     fitCounterFont();
     hsbVentolia->setMaximum(qMax<int>(recordCount, 1));

@@ -66,6 +66,7 @@ private:
     void leaveNewRecordMode();
     bool saveRecord();
     void showTheFileAfresh();
+    void showLastRecord();
     bool fillTextBoxesFromFile(qint16 number);
     void fillTextBoxes();
     void clearTextBoxes();
